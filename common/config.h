@@ -1,0 +1,63 @@
+// Fixed values of the whole suite: installed paths, ports, USB ids, time-outs.
+// Nothing here is configurable at run time.
+#pragma once
+
+namespace hrv {
+
+// Installed tree
+inline constexpr const char kRoot[] = "/opt/vorn/HRV5720ZWB";
+inline constexpr const char kRasterizerPath[] = "/opt/vorn/HRV5720ZWB/bin/usb/hrv5720zwb/bin/gs";
+inline constexpr const char kDebugCopyPath[] = "/var/tmp/qdw.prn";
+inline constexpr const char kSpoolDir[] = "/var/spool/cups";
+
+inline constexpr const char kUsbPrinterInfo[] = "/opt/vorn/HRV5720ZWB/bin/usb/config/printerInfo";
+inline constexpr const char kUsbPrinterState[] = "/opt/vorn/HRV5720ZWB/bin/usb/config/printerState";
+inline constexpr const char kUsbPrintLog[] = "/opt/vorn/HRV5720ZWB/bin/usb/print_log";
+inline constexpr const char kNetPrinterInfo[] = "/opt/vorn/HRV5720ZWB/bin/net/config/printerInfo";
+inline constexpr const char kNetPrintLog[] = "/opt/vorn/HRV5720ZWB/bin/net/print_log";
+inline constexpr const char kNetIpInfo[] = "/opt/vorn/HRV5720ZWB/bin/net/config/netIpInfo";
+inline constexpr const char kGuidePdf[] = "/opt/vorn/HRV5720ZWB/doc/guide.pdf";
+inline constexpr const char kPdfReader[] = "/opt/vorn/HRV5720ZWB/bin/usb/pdfReader";
+inline constexpr const char kSaneConf[] = "/etc/sane.d/vornhrv5720zwb.conf";
+inline constexpr const char kLpadmin[] = "/usr/sbin/lpadmin";
+
+// Queues
+inline constexpr const char kUsbQueue[] = "HRV5720ZWB";
+inline constexpr const char kNetQueue[] = "HRV5720ZWB-net";
+inline constexpr const char kNetPpdName[] = "HRV5720ZWB-net.ppd";
+
+// Network ports
+inline constexpr int kRawPrintPort = 9100;
+inline constexpr int kStatusPort = 9101;      // printer side, "GetStatus;"
+inline constexpr int kStatusReplyPort = 9102;  // monitor side
+
+// USB
+inline constexpr int kUsbVendor = 0x0EFD;
+inline constexpr int kUsbProduct = 0x0092;
+inline constexpr int kUsbInterface = 0;
+inline constexpr unsigned char kUsbBulkOut = 0x01;
+inline constexpr unsigned char kUsbBulkIn = 0x82;
+
+// USB bulk transfer time-outs (milliseconds). The status monitor keeps its
+// polling step short; the setup tool waits longer for the printer to answer.
+inline constexpr unsigned kUsbWriteTimeoutMsMonitor = 1000;
+inline constexpr unsigned kUsbReadTimeoutMsMonitor = 2000;
+inline constexpr unsigned kUsbWriteTimeoutMsNetsetup = 500;
+inline constexpr unsigned kUsbReadTimeoutMsNetsetup = 5000;
+
+// Filter time-outs (seconds)
+inline constexpr double kDrainPerBlockUsb = 1.0;
+inline constexpr double kDrainPerBlockNet = 2.0;
+inline constexpr double kDrainBeforeTrailer = 1.0;
+inline constexpr double kDrainAfterTrailerUsb = 3.0;
+inline constexpr double kDrainAfterTrailerNet = 1.0;
+inline constexpr double kDrainCancel = 1.0;
+inline constexpr double kLockDrain = 10.0;
+inline constexpr double kLockRead = 2.0;
+inline constexpr unsigned kRefusedPasswordWaitSeconds = 600;
+
+// Monitor polling (milliseconds)
+inline constexpr int kUsbPollMs = 4000;
+inline constexpr int kNetPollMs = 3000;
+
+}  // namespace hrv

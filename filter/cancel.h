@@ -1,0 +1,25 @@
+// Cancel signals brought to a safe point: the handlers only note the signal
+// and write a byte to a self-pipe; the waits of the filter watch that pipe
+// and the cancel path runs from ordinary code.
+#pragma once
+
+namespace hrv {
+
+class CancelSignal {
+ public:
+  // Routes SIGTERM and SIGPIPE (and SIGINT when asked) to the self-pipe.
+  static void install(bool withSigint);
+  // After the raster data: a closed backend no longer cancels the job.
+  static void ignoreSigpipe();
+
+  static bool pending();
+  static int signalNumber();
+  // The read end of the self-pipe, for poll().
+  static int fd();
+
+  // Sleeps up to `ms` milliseconds (monotonic clock); returns true at once
+  // when a cancel signal arrives.
+  static bool sleepMs(long long ms);
+};
+
+}  // namespace hrv

@@ -1,0 +1,32 @@
+// Inspection of the spooled PostScript: pages, copies and the page size of
+// the first MediaBox.
+#pragma once
+
+#include <cstdio>
+#include <string>
+
+#include "log.h"
+
+namespace hrv {
+
+struct Inspection {
+  int pages = 0;
+  int copies = 1;  // 1 when the document names none
+  std::string paperSize;  // size name of the first usable MediaBox, or empty
+};
+
+// "<spoolDir>/d" + job id as a decimal, at least five digits + "-001".
+std::string spoolFilePath(const std::string& spoolDir, const std::string& jobId);
+
+// Maps a MediaBox's upper-right corner in whole points to a size name, or
+// empty when no row of the size table holds it.
+std::string pageSizeFor(int width, int height, Logger& log);
+
+// Scans an open spool file line by line (400-byte pieces).
+Inspection inspectPostScript(std::FILE* file, Logger& log);
+
+// Opens the spool file of `jobId` under `spoolDir` and scans it; a file that
+// cannot be opened gives no pages, one copy and no size.
+Inspection getPageCount(const std::string& spoolDir, const std::string& jobId, Logger& log);
+
+}  // namespace hrv

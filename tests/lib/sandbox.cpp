@@ -1,0 +1,105 @@
+#include "sandbox.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+
+#ifndef HRV_SANDBOX_EXEC
+#error "HRV_SANDBOX_EXEC must name tests/lib/sandbox-exec.sh"
+#endif
+
+namespace fs = std::filesystem;
+
+namespace hrvtest {
+
+std::string readFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream ss;
+  ss << in.rdbuf();
+  return ss.str();
+}
+
+void writeFile(const std::string& path, const std::string& text) {
+  fs::create_directories(fs::path(path).parent_path());
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out << text;
+}
+
+bool fileExists(const std::string& path) { return fs::exists(path); }
+
+bool runningAsRoot() { return geteuid() == 0; }
+
+Sandbox::Sandbox() {
+  std::string tmpl = (fs::temp_directory_path() / "hrv-sandbox-XXXXXX").string();
+  if (!mkdtemp(tmpl.data())) throw std::runtime_error("mkdtemp failed");
+  stage_ = tmpl;
+  chmod(stage_.c_str(), 0755);
+  fs::create_directories(opt());
+  fs::create_directories(spool());
+  fs::create_directories(varTmp());
+  chmod(varTmp().c_str(), 01777);
+}
+
+Sandbox::~Sandbox() {
+  std::error_code ec;
+  fs::remove_all(stage_, ec);
+}
+
+void Sandbox::installProgram(const std::string& builtPath, const std::string& relativePath) {
+  fs::path dst = fs::path(opt()) / relativePath;
+  fs::create_directories(dst.parent_path());
+  fs::copy_file(builtPath, dst, fs::copy_options::overwrite_existing);
+  chmod(dst.c_str(), 0755);
+}
+
+void Sandbox::makeJobFileDirs() {
+  fs::create_directories(opt() + "/bin/usb/config");
+  fs::create_directories(opt() + "/bin/net/config");
+}
+
+
+RunResult Sandbox::run(const std::vector<std::string>& argv, const std::map<std::string, std::string>& env,
+                       const std::string& stdinData) {
+  // Standard input comes from a file so the child may read it at its pace.
+  std::string inPath = stage_ + "/.stdin";
+  writeFile(inPath, stdinData);
+  std::string outPath = stage_ + "/.stdout", errPath = stage_ + "/.stderr";
+
+  pid_t pid = fork();
+  if (pid < 0) throw std::runtime_error("fork failed");
+  if (pid == 0) {
+    int in = ::open(inPath.c_str(), O_RDONLY);
+    int out = ::open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    int err = ::open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    dup2(in, 0);
+    dup2(out, 1);
+    dup2(err, 2);
+    for (const auto& [k, v] : env) setenv(k.c_str(), v.c_str(), 1);
+    std::vector<std::string> full = {HRV_SANDBOX_EXEC, stage_};
+    full.insert(full.end(), argv.begin(), argv.end());
+    std::vector<char*> cargv;
+    for (auto& a : full) cargv.push_back(a.data());
+    cargv.push_back(nullptr);
+    execv(cargv[0], cargv.data());
+    _exit(127);
+  }
+  int status = 0;
+  while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+  }
+  RunResult r;
+  if (WIFEXITED(status)) r.exitCode = WEXITSTATUS(status);
+  if (WIFSIGNALED(status)) r.termSignal = WTERMSIG(status);
+  r.out = readFile(outPath);
+  r.err = readFile(errPath);
+  return r;
+}
+
+}  // namespace hrvtest
