@@ -60,6 +60,13 @@ void Sandbox::installProgram(const std::string& builtPath, const std::string& re
   chmod(dst.c_str(), 0755);
 }
 
+void Sandbox::linkRasterizer() {
+  fs::path link = fs::path(opt()) / "bin/usb/hrv5720zwb/bin/gs";
+  fs::create_directories(link.parent_path());
+  fs::remove(link);
+  fs::create_symlink("/usr/bin/gs", link);
+}
+
 void Sandbox::makeJobFileDirs() {
   fs::create_directories(opt() + "/bin/usb/config");
   fs::create_directories(opt() + "/bin/net/config");
@@ -102,4 +109,18 @@ RunResult Sandbox::run(const std::vector<std::string>& argv, const std::map<std:
   return r;
 }
 
+}  // namespace hrvtest
+
+namespace hrvtest {
+std::string heavyDocument(int pages, int n) {
+  std::string ps = "%!PS-Adobe-3.0\n%%Pages: " + std::to_string(pages) + "\n%%EndComments\n";
+  ps += "/n " + std::to_string(n) + " def\n/str n 3 mul string def\n";
+  ps += "/page { << /PageSize [595 842] >> setpagedevice gsave 50 50 translate 500 700 scale\n"
+        "  n n 8 [n 0 0 n neg 0 n] { 0 1 str length 1 sub { str exch rand -7 bitshift 255 and put } for str }\n"
+        "  false 3 colorimage grestore showpage } def\n";
+  for (int i = 1; i <= pages; ++i)
+    ps += "%%Page: " + std::to_string(i) + " " + std::to_string(i) + "\n<< /MediaBox [0 0 595 842] >> pop page\n";
+  ps += "%%EOF\n";
+  return ps;
+}
 }  // namespace hrvtest

@@ -30,6 +30,8 @@ class Sandbox {
 
   // Copies a built program to a path under /opt/vorn/HRV5720ZWB.
   void installProgram(const std::string& builtPath, const std::string& relativePath);
+  // Links the rasterizer path to the system's Ghostscript.
+  void linkRasterizer();
   // Creates the config and log folders the filters write to.
   void makeJobFileDirs();
 
@@ -46,4 +48,10 @@ void writeFile(const std::string& path, const std::string& text);
 bool fileExists(const std::string& path);
 bool runningAsRoot();
 
+}  // namespace hrvtest
+
+namespace hrvtest {
+// A PostScript document of `pages` A4 pages, each with an n×n noise image:
+// about 3·n² bytes of PCL XL per page, so it spans many forwarding blocks.
+std::string heavyDocument(int pages, int n);
 }  // namespace hrvtest

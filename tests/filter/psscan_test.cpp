@@ -5,7 +5,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "psinspect.h"
+#include "psscan.h"
 
 using namespace hrv;
 
@@ -22,14 +22,14 @@ Inspection inspect(const std::string& text, StringLogger* logOut = nullptr) {
 
 }  // namespace
 
-TEST(PsInspect, PagesAtEndTakesTheTrailerCount) {
+TEST(PsScan, PagesAtEndTakesTheTrailerCount) {
   auto r = inspect("%!PS-Adobe-3.0\n%%Pages: (atend)\n%%Page: 1 1\nshowpage\n%%Trailer\n%%Pages: 7\n%%EOF\n");
   EXPECT_EQ(r.pages, 7);
   EXPECT_EQ(inspect("%%Pages: 2\n%%Pages: 5\n").pages, 5);
   EXPECT_EQ(inspect("%!PS\nshowpage\n").pages, 0);
 }
 
-TEST(PsInspect, CopiesRules) {
+TEST(PsScan, CopiesRules) {
   EXPECT_EQ(inspect("/#copies 0 def\n%%Requirements: numcopies(3) collate\n").copies, 3);
   EXPECT_EQ(inspect("%%Requirements: numcopies(3)\n/#copies 2 def\n").copies, 2);
   EXPECT_EQ(inspect("/#copies 2 def\n%%Requirements: numcopies(9)\n").copies, 2);
@@ -38,7 +38,7 @@ TEST(PsInspect, CopiesRules) {
   EXPECT_NE(log.text().find("can not find copies from ps \n"), std::string::npos);
 }
 
-TEST(PsInspect, MediaBoxWithAndWithoutSpaceAndTruncation) {
+TEST(PsScan, MediaBoxWithAndWithoutSpaceAndTruncation) {
   EXPECT_EQ(inspect("<< /MediaBox [0 0 595.28 841.89] >>\n").paperSize, "A4");
   EXPECT_EQ(inspect("/MediaBox[0 0 612 792]\n").paperSize, "Letter");
   EXPECT_EQ(inspect("%%MediaBox [ 0 0 612.5 1008.9 ]\n").paperSize, "Legal");
@@ -50,7 +50,7 @@ TEST(PsInspect, MediaBoxWithAndWithoutSpaceAndTruncation) {
   EXPECT_EQ(inspect("MediaBox [0 0]\nMediaBox [0 0 612 792]\nMediaBox [0 0 595 842]\n").paperSize, "Letter");
 }
 
-TEST(PsInspect, HostileMediaBoxNumbersAreHandled) {
+TEST(PsScan, HostileMediaBoxNumbersAreHandled) {
   for (const char* line : {"MediaBox [0 0 1e30 -1e30]\n", "MediaBox [0 0 nan nan]\n", "MediaBox [0 0 inf -inf]\n",
                            "MediaBox [0 0 -595 -842]\n", "MediaBox [0 0 99999999999999999999 842]\n",
                            "MediaBox [0 0 4294967891 842]\n"}) {
@@ -60,7 +60,7 @@ TEST(PsInspect, HostileMediaBoxNumbersAreHandled) {
   EXPECT_EQ(inspect("/#copies -99999999999999999999\n").copies, -2147483647 - 1);
 }
 
-TEST(PsInspect, LongLinesAreReadInPieces) {
+TEST(PsScan, LongLinesAreReadInPieces) {
   // A 600-character line: its pieces are scanned as lines of their own, so a
   // MediaBox in the second piece is found and a %%Pages: mid-line is not.
   std::string line(390, 'x');
@@ -76,7 +76,7 @@ TEST(PsInspect, LongLinesAreReadInPieces) {
   EXPECT_EQ(inspect(split).pages, 3);
 }
 
-TEST(PsInspect, SpoolPathAndMissingFile) {
+TEST(PsScan, SpoolPathAndMissingFile) {
   EXPECT_EQ(spoolFilePath("/var/spool/cups", "7"), "/var/spool/cups/d00007-001");
   EXPECT_EQ(spoolFilePath("/var/spool/cups", "123456"), "/var/spool/cups/d123456-001");
   StringLogger log;
@@ -87,8 +87,8 @@ TEST(PsInspect, SpoolPathAndMissingFile) {
   EXPECT_NE(log.text().find("psfilepth for get Page Count= /nonexistent-dir/d00042-001\n"), std::string::npos);
 }
 
-TEST(PsInspect, ReadsTheSpoolFileOfTheJob) {
-  auto dir = std::filesystem::temp_directory_path() / "hrv-psinspect";
+TEST(PsScan, ReadsTheSpoolFileOfTheJob) {
+  auto dir = std::filesystem::temp_directory_path() / "hrv-psscan";
   std::filesystem::create_directories(dir);
   {
     std::ofstream out(dir / "d00123-001");

@@ -1,4 +1,4 @@
-#include "psinspect.h"
+#include "psscan.h"
 
 #include <cerrno>
 #include <climits>
