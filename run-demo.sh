@@ -1,37 +1,46 @@
 #!/usr/bin/env bash
-# Prints the bundled sample document through the USB queue's filter and shows
-# what it produced: the PJL job header and the job files for the monitors.
-# Runs as root on Debian 12; everything happens in a private namespace, so
-# nothing outside this checkout and a temporary folder is touched.
+# Prints the bundled sample document through both queues of a real CUPS to
+# the printer simulator, and shows what the printer received.
+# Runs as root on Debian 12. Everything happens in a private mount and
+# network namespace (loopback only), so the machine's own printing system,
+# /opt and /var are left as they are.
 set -euo pipefail
 cd "$(dirname "$0")"
 top=$PWD
 
 bash ./install-deps.sh
 cmake -S "$top" -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build build -j2 --target pstopxl_hrv5720zwb pstopxl_hrv5720zwb-net
+cmake --build build -j2
 
 stage=$(mktemp -d /tmp/hrv-demo-XXXXXX)
 trap 'rm -rf "$stage"' EXIT
-mkdir -p "$stage/opt/bin/usb/config" "$stage/opt/bin/net/config" "$stage/spool" "$stage/vartmp"
-install -m 755 build/filter/pstopxl_hrv5720zwb "$stage/opt/bin/"
-cp samples/sample.ps "$stage/spool/d00001-001"
 
-echo "== printing samples/sample.ps as job 1 of queue HRV5720ZWB (A4, duplex, 1200dpi)"
-HRV_ARGV0=HRV5720ZWB PPD="$top/packaging/ppd/HRV5720ZWB.ppd" \
-  bash tests/lib/sandbox-exec.sh "$stage" /opt/vorn/HRV5720ZWB/bin/pstopxl_hrv5720zwb \
-  1 "$USER" "sample.ps" 1 "Duplex=DuplexNoTumble Resolution=1200dpi" \
-  < samples/sample.ps > "$stage/out.prn" 2> "$stage/err.log" || true
-
-echo
-echo "== PJL job header"
-sed -n 's/^DEBUG:\[VORN-HRV5720ZWB\]\(@PJL .*\)/\1/p' "$stage/err.log"
-echo
-echo "== /opt/vorn/HRV5720ZWB/bin/usb/config/printerInfo"
-cat "$stage/opt/bin/usb/config/printerInfo"
-echo
-echo "== /opt/vorn/HRV5720ZWB/bin/usb/config/printerState"
-cat "$stage/opt/bin/usb/config/printerState"; echo
-echo
-echo "== /opt/vorn/HRV5720ZWB/bin/usb/print_log"
-cat "$stage/opt/bin/usb/print_log"
+bash tests/e2e/cups-session.sh build "$stage" bash -c '
+  set -e
+  sample='"$top"'/samples/sample.ps
+  inspect='"$top"'/build/tools/pxl-inspect/pxl-inspect
+  echo "== queues"
+  lpstat -v
+  echo
+  echo "== lp -d HRV5720ZWB-net $sample  (network queue -> printer simulator on 127.0.0.1:9100)"
+  lp -d HRV5720ZWB-net -t "Sample document" "$sample"
+  echo "== lp -d HRV5720ZWB -o Duplex=DuplexNoTumble $sample  (USB queue -> capture backend)"
+  lp -d HRV5720ZWB -o Duplex=DuplexNoTumble -t "Sample document" "$sample"
+  for i in $(seq 1 600); do
+    [ -z "$(lpstat -o)" ] && break
+    sleep 0.2
+  done
+  echo
+  echo "== what the network printer received: $(ls "$HRV_SIM_DIR"/job-*.prn)"
+  "$inspect" "$HRV_SIM_DIR"/job-0001.prn
+  echo
+  echo "== what the USB printer received: $(ls "$HRV_USB_CAPTURE"/job-*.prn)"
+  "$inspect" "$HRV_USB_CAPTURE"/job-*.prn
+  echo
+  echo "== /opt/vorn/HRV5720ZWB/bin/usb/config/printerInfo"
+  cat /opt/vorn/HRV5720ZWB/bin/usb/config/printerInfo
+  echo "== /opt/vorn/HRV5720ZWB/bin/usb/config/printerState"
+  cat /opt/vorn/HRV5720ZWB/bin/usb/config/printerState; echo
+  echo "== /opt/vorn/HRV5720ZWB/bin/usb/print_log"
+  cat /opt/vorn/HRV5720ZWB/bin/usb/print_log
+'

@@ -24,6 +24,7 @@
 #include "cancel.h"
 #include "channels.h"
 #include "config.h"
+#include "drainpolicy.h"
 #include "jobfiles.h"
 #include "lockreply.h"
 #include "log.h"
@@ -326,8 +327,7 @@ void rasterizeAndForward(const RasterArgs& raster, int duplexMode, const Header&
 
   static char block[kBlockSize];
   bool first = true;
-  int failures = 0;
-  const bool net = v.network;
+  DrainFailures failures(v.network);
   for (;;) {
     size_t n = readFull(STDIN_FILENO, block, sizeof block);
     if (n == 0) break;
@@ -346,16 +346,15 @@ void rasterizeAndForward(const RasterArgs& raster, int duplexMode, const Header&
     ChannelResult d = sideChannelRequest(kScCmdDrainOutput, data, &len, v.drainPerBlock, CancelSignal::fd());
     if (d.cancelled) cancelIfSignalled();
     log.printf("%s DEBUG: send to printer  status = %d\n", kTag, d.value);
-    if (d.value == kScOk) {
-      failures = 0;
-    } else {
-      log.printf("%s DEBUG: send to printer error status = %d\n", kTag, d.value);
-      const bool counted = d.value == kScTimeout || d.value == kScNoResponse || (net && d.value == kScIoError);
-      if (counted) {
-        if (failures > 9) cancelJob(14);
-        ++failures;
+    if (d.value != kScOk) log.printf("%s DEBUG: send to printer error status = %d\n", kTag, d.value);
+    switch (failures.record(d.value)) {
+      case DrainFailures::Action::kCancel:
+        cancelJob(14);
+      case DrainFailures::Action::kPauseThenGoOn:
         sleepMsOrCancel(500);
-      }
+        break;
+      case DrainFailures::Action::kGoOn:
+        break;
     }
 
     if (copy >= 0) {

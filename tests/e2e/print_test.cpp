@@ -1,0 +1,196 @@
+// End to end: real lp jobs through a real cupsd, both queues, the installed
+// filters, real Ghostscript, the printer simulator and the USB capture
+// backend. Runs inside cups-session.sh.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <regex>
+#include <thread>
+
+#include "job_stream.h"
+#include "sandbox.h"
+
+using namespace hrvtest;
+namespace fs = std::filesystem;
+using hrv::pxl::Ending;
+
+namespace {
+
+std::string env(const char* name) {
+  const char* v = std::getenv(name);
+  return v ? v : "";
+}
+
+std::string run(const std::string& command) {
+  std::string out;
+  FILE* p = popen((command + " 2>&1").c_str(), "r");
+  if (!p) return out;
+  char buf[4096];
+  size_t n;
+  while ((n = fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
+  pclose(p);
+  return out;
+}
+
+bool waitUntil(const std::function<bool()>& done, int seconds) {
+  auto end = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+  while (std::chrono::steady_clock::now() < end) {
+    if (done()) return true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  }
+  return done();
+}
+
+// Submits a job with lp; returns its id.
+int submit(const std::string& queue, const std::string& file, const std::string& options = "") {
+  std::string out = run("lp -d " + queue + " " + options + " " + file);
+  std::smatch m;
+  if (!std::regex_search(out, m, std::regex("request id is " + queue + "-(\\d+)"))) {
+    ADD_FAILURE() << out;
+    return -1;
+  }
+  return std::stoi(m[1]);
+}
+
+bool jobDone(int id) {
+  std::string out = run("lpstat -W completed -o");
+  return std::regex_search(out, std::regex("-" + std::to_string(id) + "\\s"));
+}
+
+std::string simCaptureAfter(size_t known) {
+  std::vector<std::string> jobs;
+  for (auto& e : fs::directory_iterator(env("HRV_SIM_DIR"))) {
+    std::string name = e.path().filename().string();
+    if (name.rfind("job-", 0) == 0 && e.path().extension() == ".prn") jobs.push_back(e.path().string());
+  }
+  std::sort(jobs.begin(), jobs.end());
+  return jobs.size() > known ? jobs.back() : "";
+}
+
+size_t simCaptures() {
+  size_t n = 0;
+  for (auto& e : fs::directory_iterator(env("HRV_SIM_DIR")))
+    if (e.path().extension() == ".prn") ++n;
+  return n;
+}
+
+std::string usbCapture(int id) { return env("HRV_USB_CAPTURE") + "/job-" + std::to_string(id) + ".prn"; }
+
+// A job printed to the network queue, as the simulator received it.
+std::string printToNetwork(const std::string& file, const std::string& options = "") {
+  size_t before = simCaptures();
+  int id = submit("HRV5720ZWB-net", file, options);
+  EXPECT_TRUE(waitUntil([&] { return jobDone(id) && simCaptures() > before; }, 120)) << run("lpstat -l -o");
+  return readFile(simCaptureAfter(before));
+}
+
+std::string printToUsb(const std::string& file, const std::string& options = "") {
+  int id = submit("HRV5720ZWB", file, options);
+  EXPECT_TRUE(waitUntil([&] { return jobDone(id) && fileExists(usbCapture(id)); }, 120)) << run("lpstat -l -o");
+  return readFile(usbCapture(id));
+}
+
+std::string sample() { return std::string(HRV_SOURCE_DIR) + "/samples/sample.ps"; }
+
+}  // namespace
+
+TEST(PrintThroughCups, SamplePostScriptOnBothQueues) {
+  std::string usb = printToUsb(sample());
+  hrv::pxl::JobReport r = hrv::pxl::analyzeJob(usb);
+  EXPECT_TRUE(r.ok()) << r.error;
+  EXPECT_EQ(r.lockRequests, 0u);
+  EXPECT_EQ(r.completePages, 3u);
+  EXPECT_EQ(r.ending, Ending::kTrailer);
+  EXPECT_EQ(r.pages.at(0).media, "A4");
+
+  std::string net = printToNetwork(sample());
+  r = hrv::pxl::analyzeJob(net);
+  EXPECT_TRUE(r.ok()) << r.error;
+  EXPECT_EQ(r.lockRequests, 1u);
+  EXPECT_EQ(r.completePages, 3u);
+  EXPECT_EQ(r.ending, Ending::kTrailer);
+
+  // Job files, as the monitors will read them.
+  const std::string opt = "/opt/vorn/HRV5720ZWB/bin/";
+  EXPECT_EQ(readFile(opt + "usb/config/printerState"), "CODE=10001");
+  EXPECT_EQ(readFile(opt + "usb/config/printerInfo"),
+            "resolution:600dpi;\npapersize:A4;\ninputslot:AUTO;\nmediatype:PLAIN;\nduplex:None;\n");
+  EXPECT_NE(readFile(opt + "usb/print_log").find("文档页数：3\n"), std::string::npos);
+  EXPECT_NE(readFile(opt + "net/print_log").find("打印机名称：HRV5720ZWB-net\n"), std::string::npos);
+  std::string netLog = readFile(opt + "net/print_log");
+  EXPECT_EQ(netLog.substr(netLog.size() - std::string("\n打印任务完成\n").size()), "\n打印任务完成\n");
+
+  // The debug copy of the last job: the header and the PCL XL, owner-only.
+  struct stat st {};
+  ASSERT_EQ(stat("/var/tmp/qdw.prn", &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0600u);
+  std::string copy = readFile("/var/tmp/qdw.prn");
+  EXPECT_EQ(copy, net.substr(std::string("LockPrinter?").size(),
+                             net.size() - std::string("LockPrinter?").size() - 42));
+}
+
+TEST(PrintThroughCups, MultiPagePdf) {
+  std::string pdf = env("HRV_STAGE") + "/multi.pdf";
+  run("gs -q -dBATCH -dNOPAUSE -dSAFER -sDEVICE=pdfwrite -sOutputFile=" + pdf + " " + sample() + " " + sample());
+  hrv::pxl::JobReport r = hrv::pxl::analyzeJob(printToUsb(pdf));
+  EXPECT_TRUE(r.ok()) << r.error;
+  EXPECT_EQ(r.completePages, 6u);
+  EXPECT_EQ(r.ending, Ending::kTrailer);
+}
+
+TEST(PrintThroughCups, SecurePrintDuplexMono) {
+  std::string job = printToUsb(sample(), "-o Passwd1=0 -o Passwd2=4 -o Passwd3=2 -o Passwd4=7 -o Duplex=DuplexNoTumble "
+                                         "-o ColorMode=Mono -o InputSlot=TRAY2");
+  EXPECT_NE(job.find("@PJL SET HOLD=STORE\n@PJL SET HOLDTYPE=PRIVATE\n@PJL SET HOLDKEY=0427\n"), std::string::npos);
+  EXPECT_NE(job.find("@PJL SET RENDERMODE=GRAYSCALE\n"), std::string::npos);
+  EXPECT_NE(job.find("@PJL SET SOURCETRAY=TRAY2\n@PJL SET PCLT2FIX=ON\n"), std::string::npos);
+  hrv::pxl::JobReport r = hrv::pxl::analyzeJob(job);
+  EXPECT_EQ(r.completePages, 3u);
+  EXPECT_EQ(r.pages.at(0).duplex, "duplex-vertical");
+  EXPECT_EQ(r.pages.at(0).colorSpaces, std::vector<std::string>{"Gray"});
+  EXPECT_EQ(readFile("/opt/vorn/HRV5720ZWB/bin/usb/config/printerInfo"),
+            "resolution:600dpi;\npapersize:A4;\ninputslot:TRAY2;\nmediatype:PLAIN;\nduplex:DuplexNoTumble;\n");
+}
+
+TEST(PrintThroughCups, CancelOfARunningJob) {
+  // A slow USB printer keeps the job running long enough to cancel it.
+  run("lpadmin -p HRV5720ZWB -v 'hrvcapture:" + env("HRV_USB_CAPTURE") + "?slow=300'");
+  std::string heavy = env("HRV_STAGE") + "/heavy.ps";
+  writeFile(heavy, heavyDocument(12, 600));
+  int id = submit("HRV5720ZWB", heavy);
+  std::string part = usbCapture(id) + ".part";
+  ASSERT_TRUE(waitUntil([&] { return fileExists(part) && fs::file_size(part) > 300000; }, 60));
+  run("cancel " + std::to_string(id));
+  ASSERT_TRUE(waitUntil([&] { return fileExists(usbCapture(id)); }, 60));
+  run("lpadmin -p HRV5720ZWB -v 'hrvcapture:" + env("HRV_USB_CAPTURE") + "'");
+
+  std::string job = readFile(usbCapture(id));
+  hrv::pxl::JobReport r = hrv::pxl::analyzeJob(job);
+  EXPECT_EQ(r.ending, Ending::kCancel);
+  const std::string cancel = "\x1b%-12345X\n\x1b#+54321X_VORN@PJL CANCEL\n\x1b%-12345X";
+  EXPECT_EQ(job.substr(job.size() - cancel.size()), cancel);
+  EXPECT_TRUE(waitUntil([] { return readFile("/opt/vorn/HRV5720ZWB/bin/usb/config/printerState") == "CODE=10001"; },
+                        10));
+  std::string log = readFile("/opt/vorn/HRV5720ZWB/bin/usb/print_log");
+  EXPECT_EQ(log.substr(log.size() - std::string("\n打印任务被用户取消\n").size()), "\n打印任务被用户取消\n");
+}
+
+TEST(PrintThroughCups, BusyPrinterDelaysTheJobUntilReady) {
+  writeFile(env("HRV_SIM_DIR") + "/lock-script", "busy\n");
+  size_t before = simCaptures();
+  int id = submit("HRV5720ZWB-net", sample());
+  EXPECT_TRUE(waitUntil([] { return run("lpstat -l -p HRV5720ZWB-net").find("打印机忙，请稍后") != std::string::npos; },
+                        60))
+      << run("lpstat -l -p HRV5720ZWB-net");
+  EXPECT_FALSE(jobDone(id));
+  writeFile(env("HRV_SIM_DIR") + "/lock-script", "ready\n");
+  ASSERT_TRUE(waitUntil([&] { return jobDone(id) && simCaptures() > before; }, 120));
+  hrv::pxl::JobReport r = hrv::pxl::analyzeJob(readFile(simCaptureAfter(before)));
+  EXPECT_GE(r.lockRequests, 2u);
+  EXPECT_EQ(r.completePages, 3u);
+  EXPECT_EQ(r.ending, Ending::kTrailer);
+}
