@@ -5,6 +5,8 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
+#include <algorithm>
 
 namespace hrv {
 
@@ -104,26 +106,87 @@ std::string pageSizeFor(int width, int height, Logger& log) {
   return {};
 }
 
+namespace {
+
+// Hands out the file as fgets would with a 400-byte buffer: pieces of at most
+// 399 bytes that end at a line feed (kept) or at the size limit. Reads in
+// large blocks so that a long spool file costs little more than one pass.
+class PieceReader {
+ public:
+  explicit PieceReader(std::FILE* file) : file_(file) {}
+
+  // The next piece, zero-terminated in place; nullptr at the end.
+  char* next() {
+    if (held_) {
+      buf_[start_] = heldByte_;
+      held_ = false;
+    }
+    if (end_ - start_ < kPiece && !eof_) refill();
+    if (start_ == end_) return nullptr;
+    size_t avail = std::min(end_ - start_, kPiece);
+    char* piece = buf_ + start_;
+    const void* nl = std::memchr(piece, '\n', avail);
+    size_t len = nl ? static_cast<size_t>(static_cast<const char*>(nl) - piece) + 1 : avail;
+    start_ += len;
+    // Terminate in place; the byte is put back before the next piece.
+    heldByte_ = buf_[start_];
+    held_ = true;
+    buf_[start_] = '\0';
+    return piece;
+  }
+
+ private:
+  static constexpr size_t kPiece = 399;
+  static constexpr size_t kSize = 1 << 16;
+
+  void refill() {
+    std::memmove(buf_, buf_ + start_, end_ - start_);
+    end_ -= start_;
+    start_ = 0;
+    while (end_ < kSize) {
+      size_t n = std::fread(buf_ + end_, 1, kSize - end_, file_);
+      if (n == 0) {
+        eof_ = true;
+        break;
+      }
+      end_ += n;
+      if (end_ - start_ >= kPiece) break;
+    }
+  }
+
+  std::FILE* file_;
+  char buf_[kSize + 1];
+  size_t start_ = 0, end_ = 0;
+  bool eof_ = false;
+  bool held_ = false;
+  char heldByte_ = 0;
+};
+
+}  // namespace
+
 Inspection inspectPostScript(std::FILE* file, Logger& log) {
   Inspection r;
   int hashCopies = 0;
   int numCopies = 0;
   bool copiesFound = false;
   bool mediaBoxFound = false;
-  char line[400];
+  auto reader = std::make_unique<PieceReader>(file);
 
-  while (std::fgets(line, sizeof line, file)) {
-    bool copiesLine = false;
-    if (const char* p = matchLiteral(line, "/#copies ")) copiesLine |= readInt(p, hashCopies);
-    if (const char* p = matchLiteral(line, "%%Requirements: numcopies("))
-      copiesLine |= readInt(p, numCopies);
-    if (copiesLine) {
-      copiesFound = true;
-      r.copies = hashCopies != 0 ? hashCopies : numCopies;
-      log.printf("DEBUG:%sget page copies = %d\n", kTag, r.copies);
+  while (char* line = reader->next()) {
+    // Only lines starting with '/' or '%' can carry copies or pages.
+    if (line[0] == '/' || line[0] == '%') {
+      bool copiesLine = false;
+      if (const char* p = matchLiteral(line, "/#copies ")) copiesLine |= readInt(p, hashCopies);
+      if (const char* p = matchLiteral(line, "%%Requirements: numcopies("))
+        copiesLine |= readInt(p, numCopies);
+      if (copiesLine) {
+        copiesFound = true;
+        r.copies = hashCopies != 0 ? hashCopies : numCopies;
+        log.printf("DEBUG:%sget page copies = %d\n", kTag, r.copies);
+      }
+
+      if (const char* p = matchLiteral(line, "%%Pages: ")) readInt(p, r.pages);
     }
-
-    if (const char* p = matchLiteral(line, "%%Pages: ")) readInt(p, r.pages);
 
     if (!mediaBoxFound) {
       if (const char* at = std::strstr(line, "MediaBox")) {
