@@ -13,7 +13,7 @@ packages=(
   # printing system and rasterizer
   cups cups-client cups-bsd cups-ipp-utils cups-filters ghostscript
   # emulated USB, desktop session for the monitors, CJK glyphs
-  umockdev libumockdev-dev xvfb trayer x11-utils fonts-wqy-microhei
+  umockdev libumockdev-dev xvfb xauth trayer x11-utils fonts-wqy-microhei libxcb1-dev
   # end-to-end harness
   util-linux iproute2 procps psmisc python3 poppler-utils faketime
 )

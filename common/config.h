@@ -20,6 +20,11 @@ inline constexpr const char kGuidePdf[] = "/opt/vorn/HRV5720ZWB/doc/guide.pdf";
 inline constexpr const char kPdfReader[] = "/opt/vorn/HRV5720ZWB/bin/usb/pdfReader";
 inline constexpr const char kSaneConf[] = "/etc/sane.d/vornhrv5720zwb.conf";
 inline constexpr const char kLpadmin[] = "/usr/sbin/lpadmin";
+// CUPS service restart: the init script when it is installed, otherwise the
+// service front end (found on PATH) with the service name and "restart".
+inline constexpr const char kCupsInitScript[] = "/etc/init.d/cups";
+inline constexpr const char kServiceProgram[] = "service";
+inline constexpr const char kCupsServiceName[] = "cups";
 
 // Queues
 inline constexpr const char kUsbQueue[] = "HRV5720ZWB";
@@ -59,5 +64,27 @@ inline constexpr unsigned kRefusedPasswordWaitSeconds = 600;
 // Monitor polling (milliseconds)
 inline constexpr int kUsbPollMs = 4000;
 inline constexpr int kNetPollMs = 3000;
+
+// Monitor probes: the process table, the CUPS listings, the USB filter's
+// command name as the kernel keeps it (at most 15 characters).
+inline constexpr const char kProcRoot[] = "/proc";
+inline constexpr const char kUsbFilterProgram[] = "pstopxl_hrv5720zwb";
+inline constexpr int kCommNameMax = 15;
+inline constexpr const char kLpstatProgram[] = "lpstat";
+inline constexpr int kLpstatTimeoutMs = 30000;
+
+// Monitor window: automatic hide and balloon display times (milliseconds).
+inline constexpr int kCloseAfterInfoMs = 4000;       // levels 1 and 2
+inline constexpr int kCloseAfterErrorMs = 600000;    // level 3
+inline constexpr int kBalloonInfoMs = 1;             // level 1: only flashed
+inline constexpr int kBalloonWarningMs = 60000;      // level 2
+inline constexpr int kBalloonErrorMs = 120000;       // any other level
+inline constexpr int kBalloonHintMs = 5000;          // single-click hint
+
+// Monitor start-up: how long the window waits for a system tray to appear
+// (rounds of kTrayWaitRoundMs, events handled in slices of kTrayWaitSliceMs).
+inline constexpr int kTrayWaitRounds = 3;
+inline constexpr int kTrayWaitRoundMs = 4000;
+inline constexpr int kTrayWaitSliceMs = 100;
 
 }  // namespace hrv
