@@ -1,9 +1,8 @@
 #include "usbstatussource.h"
 
-#include <QProcess>
-
 #include "config.h"
 #include "jobinfo.h"
+#include "lpstatrun.h"
 #include "mainwindow.h"
 #include "pollprobes.h"
 
@@ -35,20 +34,7 @@ void UsbStatusSource::readPrintJobInfo() { window_->readPrintJobInfo(); }
 bool UsbStatusSource::checkPrintingProcess() { return mon::filterProcessRunning(setup_.procRoot); }
 
 QByteArray UsbStatusSource::runLpstat(const QStringList &arguments) const {
-    QProcess lpstat;
-    lpstat.setProgram(setup_.lpstatProgram);
-    lpstat.setArguments(arguments);
-    lpstat.setProcessChannelMode(QProcess::SeparateChannels);
-    lpstat.setStandardInputFile(QProcess::nullDevice());
-    lpstat.start(QIODevice::ReadOnly);
-    // A missing, failing or hanging lpstat gives what it wrote so far.
-    lpstat.waitForFinished(hrv::kLpstatTimeoutMs);
-    QByteArray out = lpstat.readAllStandardOutput();
-    if (lpstat.state() != QProcess::NotRunning) {
-        lpstat.kill();
-        lpstat.waitForFinished(-1);
-    }
-    return out;
+    return ::runLpstat(setup_.lpstatProgram, arguments);
 }
 
 bool UsbStatusSource::checkPrintJob() {
