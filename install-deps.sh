@@ -16,6 +16,9 @@ packages=(
   umockdev libumockdev-dev xvfb xauth trayer x11-utils fonts-wqy-microhei libxcb1-dev
   # end-to-end harness
   util-linux iproute2 procps psmisc python3 poppler-utils faketime
+  # Debian package: cpack's dpkg-shlibdeps, lintian, the AppArmor parser that
+  # checks the cupsd profile addition
+  dpkg-dev lintian apparmor
 )
 
 missing=()
