@@ -530,6 +530,8 @@ int runFilter(int argc, char** argv, const Variant& v) {
   if (d.cancelled) cancelIfSignalled();
   log.printf("DEBUG:%sstatus=%d;\n", kTag, d.value);
   log.printf("DEBUG:%sstatus=%d;\n", kTag, d.value);
+  // A cancel that came during the last drain still ends the job as cancelled.
+  cancelIfSignalled();
 
   // 21-23: end state, end line, clear the password reason.
   if (v.printerStatePath) writePrinterState(v.printerStatePath, kStateReady, log, pauseRetry);

@@ -1,0 +1,40 @@
+// One side-channel message from the backend, parsed into a data buffer of
+// exactly the size the filter offers (so a copy past it is caught).
+#include <cstring>
+#include <memory>
+
+#include "channels.h"
+#include "fuzz_input.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  hrvfuzz::FuzzInput in(data, size);
+  const int expect = in.byte() % 13;
+  // The filter offers 1, 512 or 10240 bytes; any size up to a full message.
+  const int offered = (in.byte() << 8 | in.byte()) % 65540;
+  std::string_view msgBytes = in.rest();
+  // The message in a buffer of its own size.
+  std::unique_ptr<unsigned char[]> msg(new unsigned char[msgBytes.size() + 1]);
+  std::memcpy(msg.get(), msgBytes.data(), msgBytes.size());
+  std::unique_ptr<char[]> buffer(new char[offered > 0 ? offered : 1]);
+
+  int len = offered;
+  const int status = hrv::parseSideChannelMessage(msg.get(), msgBytes.size(), expect, buffer.get(), &len);
+
+  const bool usable = msgBytes.size() >= 4 && msg[0] >= 1 && msg[0] < 12;
+  FUZZ_CHECK(usable == (status >= 0), "status %d for a message of %zu bytes", status, msgBytes.size());
+  FUZZ_CHECK(status >= -1 && status <= 255, "status %d", status);
+  FUZZ_CHECK(len >= 0 && len <= offered, "data length %d of %d", len, offered);
+  if (usable) {
+    const int declared = msg[2] << 8 | msg[3];
+    if (declared <= offered && static_cast<size_t>(declared) <= msgBytes.size() - 4) {
+      FUZZ_CHECK(len == declared, "data length %d, message says %d", len, declared);
+      FUZZ_CHECK(std::memcmp(buffer.get(), msg.get() + 4, static_cast<size_t>(len)) == 0, "data not copied");
+    } else {
+      // Too big for the buffer, or longer than what arrived.
+      FUZZ_CHECK(len == offered, "data length changed to %d", len);
+      FUZZ_CHECK(status == hrv::kScTooBig || status == hrv::kScBadMessage, "status %d", status);
+    }
+  }
+  if (usable && msg[0] != expect) FUZZ_CHECK(status == hrv::kScBadMessage, "wrong command, status %d", status);
+  return 0;
+}
