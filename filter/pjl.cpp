@@ -1,6 +1,7 @@
 #include "pjl.h"
 
 #include <cerrno>
+#include <limits>
 #include <climits>
 #include <cstdlib>
 
@@ -79,6 +80,14 @@ long decimalOrZero(const std::string& text) {
   return n;
 }
 
+// The scaling rate is the resize choice in tenths times 100; a choice so
+// large that the product does not fit reads like any other non-number.
+long long scalingRate(long tenths) {
+  constexpr long long kLimit = std::numeric_limits<long long>::max() / 100;
+  if (tenths > kLimit || tenths < -kLimit) return 0;
+  return static_cast<long long>(tenths) * 100;
+}
+
 }  // namespace
 
 Header buildPjlHeader(const HeaderInput& in, Logger& log) {
@@ -148,7 +157,7 @@ Header buildPjlHeader(const HeaderInput& in, Logger& log) {
   if (s.densityBlue != "0") h.valueLine("@PJL SET DENSITYBLUE=", s.densityBlue);
 
   long scale = decimalOrZero(s.resize);
-  if (scale != 10) h.valueLine("@PJL SET PRINTSCALINGRATE=", std::to_string(static_cast<long long>(scale) * 100));
+  if (scale != 10) h.valueLine("@PJL SET PRINTSCALINGRATE=", std::to_string(scalingRate(scale)));
 
   if (s.tonerSave == "ON")
     h.line("@PJL SET ECONOMODE=ON\n");

@@ -134,6 +134,11 @@ TEST(PjlHeader, AdjustmentsScalingAndTonerSave) {
   EXPECT_FALSE(contains(build(in), "PRINTSCALINGRATE"));
   in.settings.resize = "abc";  // not a number reads as 0
   EXPECT_TRUE(contains(build(in), "@PJL SET PRINTSCALINGRATE=0\n"));
+  // A choice whose rate does not fit a 64-bit number reads as 0 as well.
+  in.settings.resize = "444444444444444444";
+  EXPECT_TRUE(contains(build(in), "@PJL SET PRINTSCALINGRATE=0\n"));
+  in.settings.resize = "-92233720368547758";
+  EXPECT_TRUE(contains(build(in), "@PJL SET PRINTSCALINGRATE=-9223372036854775800\n"));
   in.settings.tonerSave = "Maybe";
   EXPECT_FALSE(contains(build(in), "ECONOMODE"));
 }
