@@ -38,25 +38,7 @@ install -m 755 "$build/tests/e2e/hrvcapture" "$stage/backend/hrvcapture"
 cp -a /usr/share/cups/model/. "$stage/model/" 2>/dev/null || true
 cp "$root"/usr/share/cups/model/*.ppd "$stage/model/"
 mkdir -p "$stage/etc/ppd" "$stage/etc/ssl"
-cat > "$stage/etc/cupsd.conf" <<CONF
-LogLevel debug
-MaxLogSize 0
-Listen /run/cups/cups.sock
-Listen 127.0.0.1:631
-Browsing No
-WebInterface No
-JobRetryLimit 0
-PreserveJobFiles No
-<Location />
-  Order allow,deny
-  Allow all
-</Location>
-<Policy default>
-  <Limit All>
-    Order deny,allow
-  </Limit>
-</Policy>
-CONF
+cp "$here/cupsd.conf" "$stage/etc/cupsd.conf"
 cat > "$stage/etc/cups-files.conf" <<CONF
 User lp
 Group lp

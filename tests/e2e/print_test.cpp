@@ -25,29 +25,9 @@ std::string env(const char* name) {
   return v ? v : "";
 }
 
-std::string run(const std::string& command) {
-  std::string out;
-  FILE* p = popen((command + " 2>&1").c_str(), "r");
-  if (!p) return out;
-  char buf[4096];
-  size_t n;
-  while ((n = fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
-  pclose(p);
-  return out;
-}
-
-bool waitUntil(const std::function<bool()>& done, int seconds) {
-  auto end = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
-  while (std::chrono::steady_clock::now() < end) {
-    if (done()) return true;
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
-  }
-  return done();
-}
-
 // Submits a job with lp; returns its id.
 int submit(const std::string& queue, const std::string& file, const std::string& options = "") {
-  std::string out = run("lp -d " + queue + " " + options + " " + file);
+  std::string out = shell("lp -d " + queue + " " + options + " " + file).out;
   std::smatch m;
   if (!std::regex_search(out, m, std::regex("request id is " + queue + "-(\\d+)"))) {
     ADD_FAILURE() << out;
@@ -57,7 +37,7 @@ int submit(const std::string& queue, const std::string& file, const std::string&
 }
 
 bool jobDone(int id) {
-  std::string out = run("lpstat -W completed -o");
+  std::string out = shell("lpstat -W completed -o").out;
   return std::regex_search(out, std::regex("-" + std::to_string(id) + "\\s"));
 }
 
@@ -84,13 +64,13 @@ std::string usbCapture(int id) { return env("HRV_USB_CAPTURE") + "/job-" + std::
 std::string printToNetwork(const std::string& file, const std::string& options = "") {
   size_t before = simCaptures();
   int id = submit("HRV5720ZWB-net", file, options);
-  EXPECT_TRUE(waitUntil([&] { return jobDone(id) && simCaptures() > before; }, 120)) << run("lpstat -l -o");
+  EXPECT_TRUE(waitUntil([&] { return jobDone(id) && simCaptures() > before; }, 120)) << shell("lpstat -l -o").out;
   return readFile(simCaptureAfter(before));
 }
 
 std::string printToUsb(const std::string& file, const std::string& options = "") {
   int id = submit("HRV5720ZWB", file, options);
-  EXPECT_TRUE(waitUntil([&] { return jobDone(id) && fileExists(usbCapture(id)); }, 120)) << run("lpstat -l -o");
+  EXPECT_TRUE(waitUntil([&] { return jobDone(id) && fileExists(usbCapture(id)); }, 120)) << shell("lpstat -l -o").out;
   return readFile(usbCapture(id));
 }
 
@@ -135,7 +115,7 @@ TEST(PrintThroughCups, SamplePostScriptOnBothQueues) {
 
 TEST(PrintThroughCups, MultiPagePdf) {
   std::string pdf = env("HRV_STAGE") + "/multi.pdf";
-  run("gs -q -dBATCH -dNOPAUSE -dSAFER -sDEVICE=pdfwrite -sOutputFile=" + pdf + " " + sample() + " " + sample());
+  shell("gs -q -dBATCH -dNOPAUSE -dSAFER -sDEVICE=pdfwrite -sOutputFile=" + pdf + " " + sample() + " " + sample());
   hrv::pxl::JobReport r = hrv::pxl::analyzeJob(printToUsb(pdf));
   EXPECT_TRUE(r.ok()) << r.error;
   EXPECT_EQ(r.completePages, 6u);
@@ -158,15 +138,15 @@ TEST(PrintThroughCups, SecurePrintDuplexMono) {
 
 TEST(PrintThroughCups, CancelOfARunningJob) {
   // A slow USB printer keeps the job running long enough to cancel it.
-  run("lpadmin -p HRV5720ZWB -v 'hrvcapture:" + env("HRV_USB_CAPTURE") + "?slow=300'");
+  shell("lpadmin -p HRV5720ZWB -v 'hrvcapture:" + env("HRV_USB_CAPTURE") + "?slow=300'");
   std::string heavy = env("HRV_STAGE") + "/heavy.ps";
   writeFile(heavy, heavyDocument(12, 600));
   int id = submit("HRV5720ZWB", heavy);
   std::string part = usbCapture(id) + ".part";
   ASSERT_TRUE(waitUntil([&] { return fileExists(part) && fs::file_size(part) > 300000; }, 60));
-  run("cancel " + std::to_string(id));
+  shell("cancel " + std::to_string(id));
   ASSERT_TRUE(waitUntil([&] { return fileExists(usbCapture(id)); }, 60));
-  run("lpadmin -p HRV5720ZWB -v 'hrvcapture:" + env("HRV_USB_CAPTURE") + "'");
+  shell("lpadmin -p HRV5720ZWB -v 'hrvcapture:" + env("HRV_USB_CAPTURE") + "'");
 
   std::string job = readFile(usbCapture(id));
   hrv::pxl::JobReport r = hrv::pxl::analyzeJob(job);
@@ -183,9 +163,9 @@ TEST(PrintThroughCups, BusyPrinterDelaysTheJobUntilReady) {
   writeFile(env("HRV_SIM_DIR") + "/lock-script", "busy\n");
   size_t before = simCaptures();
   int id = submit("HRV5720ZWB-net", sample());
-  EXPECT_TRUE(waitUntil([] { return run("lpstat -l -p HRV5720ZWB-net").find("打印机忙，请稍后") != std::string::npos; },
+  EXPECT_TRUE(waitUntil([] { return shell("lpstat -l -p HRV5720ZWB-net").out.find("打印机忙，请稍后") != std::string::npos; },
                         60))
-      << run("lpstat -l -p HRV5720ZWB-net");
+      << shell("lpstat -l -p HRV5720ZWB-net").out;
   EXPECT_FALSE(jobDone(id));
   writeFile(env("HRV_SIM_DIR") + "/lock-script", "ready\n");
   ASSERT_TRUE(waitUntil([&] { return jobDone(id) && simCaptures() > before; }, 120));

@@ -5,12 +5,15 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
+#include <thread>
 
 #ifndef HRV_SANDBOX_EXEC
 #error "HRV_SANDBOX_EXEC must name tests/lib/sandbox-exec.sh"
@@ -36,6 +39,27 @@ void writeFile(const std::string& path, const std::string& text) {
 bool fileExists(const std::string& path) { return fs::exists(path); }
 
 bool runningAsRoot() { return geteuid() == 0; }
+
+ShellResult shell(const std::string& command) {
+  ShellResult r;
+  FILE* p = popen((command + " 2>&1").c_str(), "r");
+  if (!p) return r;
+  char buf[4096];
+  size_t n;
+  while ((n = fread(buf, 1, sizeof buf, p)) > 0) r.out.append(buf, n);
+  const int st = pclose(p);
+  r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
+  return r;
+}
+
+bool waitUntil(const std::function<bool()>& done, int seconds, int stepMs) {
+  const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+  while (std::chrono::steady_clock::now() < end) {
+    if (done()) return true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(stepMs));
+  }
+  return done();
+}
 
 Sandbox::Sandbox() {
   std::string tmpl = (fs::temp_directory_path() / "hrv-sandbox-XXXXXX").string();

@@ -2,6 +2,7 @@
 // mount and network namespace whose paths are backed by a temporary folder.
 #pragma once
 
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -47,6 +48,17 @@ std::string readFile(const std::string& path);
 void writeFile(const std::string& path, const std::string& text);
 bool fileExists(const std::string& path);
 bool runningAsRoot();
+
+// Runs a command line through /bin/sh where the test runs (not in a
+// sandbox); standard error joins standard output.
+struct ShellResult {
+  int status = -1;  // exit status, or -1 when it did not exit
+  std::string out;
+};
+ShellResult shell(const std::string& command);
+
+// Asks `done` every `stepMs` milliseconds until it holds or `seconds` pass.
+bool waitUntil(const std::function<bool()>& done, int seconds, int stepMs = 100);
 
 }  // namespace hrvtest
 

@@ -21,19 +21,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::string shell(const std::string &command) {
-    std::string out;
-    FILE *p = popen((command + " 2>&1").c_str(), "r");
-    if (!p)
-        return out;
-    char buf[4096];
-    size_t n;
-    while ((n = fread(buf, 1, sizeof buf, p)) > 0)
-        out.append(buf, n);
-    pclose(p);
-    return out;
-}
-
 class CupsQueue : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -56,7 +43,7 @@ protected:
     std::string calls() const { return fileExists(stage_ + "/calls") ? readFile(stage_ + "/calls") : ""; }
     // What the scheduler reports, free of any user or environment default.
     std::string lpstat(const std::string &args) const {
-        return shell("env -u LPDEST -u PRINTER HOME=" + stage_ + " lpstat " + args);
+        return shell("env -u LPDEST -u PRINTER HOME=" + stage_ + " lpstat " + args).out;
     }
 
     struct Outcome {
