@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <iterator>
 #include <memory>
 #include <algorithm>
 
@@ -69,12 +70,18 @@ int truncatePoints(float v) {
   return static_cast<int>(v);
 }
 
-struct SizeRow {
-  const char* name;
-  int wMin, wMax, hMin, hMax;
-};
+}  // namespace
 
-const SizeRow kSizes[] = {
+std::string spoolFilePath(const std::string& spoolDir, const std::string& jobId) {
+  errno = 0;
+  long id = std::strtol(jobId.c_str(), nullptr, 10);
+  if (id > INT_MAX || id < INT_MIN) id = 0;
+  char name[40] = {};
+  std::snprintf(name, sizeof name, "/d%05d-001", static_cast<int>(id));
+  return spoolDir + name;
+}
+
+const PageSizeRow kSizes[] = {
     {"Letter", 611, 613, 791, 793},     {"Legal", 611, 613, 1007, 1009},
     {"MexicoLegal", 611, 613, 962, 964}, {"Folio", 611, 613, 935, 937},
     {"IndiaLegal", 608, 610, 977, 979}, {"Executive", 521, 523, 755, 757},
@@ -87,20 +94,12 @@ const SizeRow kSizes[] = {
     {"184x260mm", 521, 523, 736, 738},  {"197x273mm", 557, 559, 773, 775},
 };
 
-}  // namespace
-
-std::string spoolFilePath(const std::string& spoolDir, const std::string& jobId) {
-  errno = 0;
-  long id = std::strtol(jobId.c_str(), nullptr, 10);
-  if (id > INT_MAX || id < INT_MIN) id = 0;
-  char name[40] = {};
-  std::snprintf(name, sizeof name, "/d%05d-001", static_cast<int>(id));
-  return spoolDir + name;
-}
+const PageSizeRow* pageSizeRowsBegin() { return std::begin(kSizes); }
+const PageSizeRow* pageSizeRowsEnd() { return std::end(kSizes); }
 
 std::string pageSizeFor(int width, int height, Logger& log) {
   log.printf("w=%d h=%d\n", width, height);
-  for (const SizeRow& r : kSizes) {
+  for (const PageSizeRow& r : kSizes) {
     if (width >= r.wMin && width <= r.wMax && height >= r.hMin && height <= r.hMax) return r.name;
   }
   return {};

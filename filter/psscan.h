@@ -18,6 +18,16 @@ struct Inspection {
 // "<spoolDir>/d" + job id as a decimal, at least five digits + "-001".
 std::string spoolFilePath(const std::string& spoolDir, const std::string& jobId);
 
+// One row of the size table: the whole-point windows (both ends included)
+// of a MediaBox's width and height that name a paper size.
+struct PageSizeRow {
+  const char* name;
+  int wMin, wMax, hMin, hMax;
+};
+// The size table, in the order the rows are tried.
+const PageSizeRow* pageSizeRowsBegin();
+const PageSizeRow* pageSizeRowsEnd();
+
 // Maps a MediaBox's upper-right corner in whole points to a size name, or
 // empty when no row of the size table holds it.
 std::string pageSizeFor(int width, int height, Logger& log);

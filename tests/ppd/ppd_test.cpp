@@ -11,6 +11,9 @@
 #include <string>
 #include <vector>
 
+#include "psscan.h"
+#include "raster.h"
+
 namespace {
 
 struct Queue {
@@ -43,7 +46,7 @@ struct FilterOption {
 const std::vector<std::string> kDigits = {"False", "0", "1", "2", "3", "4", "5", "6", "7", "8", "9"};
 
 const std::vector<FilterOption> kFilterOptions = {
-    {"PageSize", "A4", {}},  // sizes: kSizeWindows
+    {"PageSize", "A4", {}},  // sizes: the filter's size table
     {"MediaType", "PLAIN", {"PLAIN", "THIN", "THICK", "THICKERPAPER2", "BOND", "ENV", "ENVTHICK",
                             "ENVTHIN", "RECYCLED", "LABLE", "COLOR", "GLOSSY", "LETTERHEAD",
                             "HOLEPUNCHED"}},
@@ -67,33 +70,16 @@ const std::vector<FilterOption> kFilterOptions = {
     {"QuiteMode", "OFF", {"ON", "OFF"}},
 };
 
-// The windows (whole points, both ends included) in which the filter
-// recognises a document's MediaBox as a size, in the order it tries them.
-struct SizeWindow {
-  const char* name;
-  int w_lo, w_hi, h_lo, h_hi;
-};
-
-const SizeWindow kSizeWindows[] = {
-    {"Letter", 611, 613, 791, 793},     {"Legal", 611, 613, 1007, 1009},
-    {"MexicoLegal", 611, 613, 962, 964}, {"Folio", 611, 613, 935, 937},
-    {"IndiaLegal", 608, 610, 977, 979},  {"Executive", 521, 523, 755, 757},
-    {"A4", 594, 596, 841, 843},          {"A5", 419, 421, 594, 596},
-    {"A5L", 594, 596, 419, 421},         {"A6", 296, 298, 419, 421},
-    {"210x270mm", 594, 596, 764, 766},   {"Env10", 296, 298, 683, 685},
-    {"EnvMonarch", 278, 280, 539, 541},  {"EnvDL", 311, 313, 623, 625},
-    {"EnvC5", 458, 460, 648, 650},       {"ISOB5", 498, 500, 708, 710},
-    {"B5", 516, 518, 728, 730},          {"195x270mm", 552, 554, 764, 766},
-    {"184x260mm", 521, 523, 736, 738},   {"197x273mm", 557, 559, 773, 775},
-};
-
-// Sizes the rasterizer has a geometry for; 210x270mm is recognised but has none.
-bool printable(const std::string& name) { return name != "210x270mm"; }
-
+// The filter's own reading of a MediaBox and whether its rasterizer has a
+// geometry for the size.
 std::string recognised(int w, int h) {
-  for (const auto& s : kSizeWindows)
-    if (w >= s.w_lo && w <= s.w_hi && h >= s.h_lo && h <= s.h_hi) return s.name;
-  return "";
+  hrv::StringLogger log;
+  return hrv::pageSizeFor(w, h, log);
+}
+
+bool printable(const std::string& name) {
+  hrv::StringLogger log;
+  return hrv::rasterArgsFor(name, "600dpi", log).geometry != "NULL";
 }
 
 bool is_integer(const char* text) {
@@ -178,11 +164,11 @@ TEST_P(QueuePpd, PageSizesAreRecognisedFromTheirDimensions) {
         << "rounded";
     EXPECT_TRUE(s.left >= 0 && s.bottom >= 0 && s.right <= s.width && s.top <= s.length) << s.name;
   }
-  for (const auto& w : kSizeWindows) {
-    if (printable(w.name)) {
-      EXPECT_TRUE(offered.count(w.name)) << "missing size " << w.name;
+  for (const hrv::PageSizeRow* w = hrv::pageSizeRowsBegin(); w != hrv::pageSizeRowsEnd(); ++w) {
+    if (printable(w->name)) {
+      EXPECT_TRUE(offered.count(w->name)) << "missing size " << w->name;
     } else {
-      EXPECT_FALSE(offered.count(w.name)) << "size without geometry offered: " << w.name;
+      EXPECT_FALSE(offered.count(w->name)) << "size without geometry offered: " << w->name;
     }
   }
 }
