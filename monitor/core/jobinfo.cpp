@@ -86,12 +86,14 @@ QString lookUp(const DisplayRow (&rows)[N], const QString &raw)
     return QString();
 }
 
-// The lines of a file read in text mode.
+// The lines of a file read in text mode. A zero byte is a character of its
+// line like any other (QString::fromUtf8 of a whole QByteArray would stop
+// there).
 QStringList textLines(const QByteArray &content)
 {
     QByteArray text = content;
     text.replace('\r', QByteArray());
-    return QString::fromUtf8(text).split(QLatin1Char('\n'));
+    return QString::fromUtf8(text.constData(), text.size()).split(QLatin1Char('\n'));
 }
 
 bool readWholeFile(const QString &path, QByteArray *content)

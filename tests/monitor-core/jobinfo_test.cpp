@@ -123,3 +123,19 @@ TEST(PrinterState, PriorityChoice)
     EXPECT_EQ(readPrinterState(writeFile(dir, "empty", "")), QString());
     EXPECT_EQ(readPrinterState(dir.filePath(QStringLiteral("missing"))), QString());
 }
+
+TEST(JobFiles, ZeroBytesDoNotEndTheText)
+{
+    // Zero bytes (say, a block left unwritten by a crash) are characters of
+    // their line; the lines after them are read as usual.
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const char info[] = "resolution:1200dpi;\0\0\npapersize:B5;\nduplex:\0None;\n";
+    const JobSettings s = readJobSettings(writeFile(dir, "printerInfo", QByteArray(info, sizeof info - 1)));
+    EXPECT_EQ(s.papersize, QStringLiteral("B5;"));
+    EXPECT_EQ(s.duplex, QString(QChar(0)) + QStringLiteral("None;"));
+    EXPECT_EQ(u8(jobInfoTexts(s).duplex), QByteArray("无"));
+    const char state[] = "CODE=10001\n\0\0\0\nCODE=41013\n";
+    EXPECT_EQ(readPrinterState(writeFile(dir, "printerState", QByteArray(state, sizeof state - 1))),
+              QStringLiteral("CODE=41013"));
+}
