@@ -37,6 +37,6 @@ ctest --test-dir build-fuzz --output-on-failure -j2 || status=1
 
 echo "== summary"
 for dir in build build-asan build-fuzz; do
-  grep -h -E '^(faults|fuzz|fuzz-replay): ' "$dir/Testing/Temporary/LastTest.log" 2>/dev/null | sed "s|^|$dir: |" || true
+  grep -h -E '^(faults|hostile|fuzz|fuzz-replay): ' "$dir/Testing/Temporary/LastTest.log" 2>/dev/null | sed "s|^|$dir: |" || true
 done
 exit $status

@@ -2,6 +2,7 @@
 // offscreen. The queue creation runs through a recording stand-in and writes
 // into a temporary folder.
 #include "emulated_printer.h"
+#include "hostile_inputs.h"
 #include "netipset.h"
 #include "netsetupcore.h"
 #include "programgrop.h"
@@ -9,6 +10,9 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QCryptographicHash>
+#include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
@@ -17,6 +21,9 @@
 #include <QTemporaryDir>
 
 #include <array>
+#include <cstdio>
+#include <cstring>
+#include <map>
 #include <stdexcept>
 #include <vector>
 
@@ -72,6 +79,7 @@ protected:
                 }};
     }
     QString path(const char *name) const { return dir_.filePath(QString::fromLatin1(name)); }
+    QString root() const { return dir_.path(); }
     QByteArray read(const char *name) const {
         QFile f(path(name));
         return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
@@ -249,7 +257,6 @@ TEST_F(Window, InvalidFieldsAreRefusedBeforeAnythingIsSent) {
     };
     for (const Case &c : {Case{"", "255.255.255.0", "1.1.1.1", "请输入IP地址"},
                           Case{"192.168.1", "255.255.255.0", "1.1.1.1", "请检查IP地址是否正确"},
-                          Case{"1.2.3.4;rm -rf ~", "255.255.255.0", "1.1.1.1", "请检查IP地址是否正确"},
                           Case{"1.2.3.4", "", "1.1.1.1", "请输入子网掩码"},
                           Case{"1.2.3.4", "255.255.256.0", "1.1.1.1", "请检查子网掩码是否正确"},
                           Case{"1.2.3.4", "255.255.255.0", "", "请输入默认网关"},
@@ -260,6 +267,110 @@ TEST_F(Window, InvalidFieldsAreRefusedBeforeAnythingIsSent) {
     }
     EXPECT_TRUE(printer.requests().empty());
     EXPECT_TRUE(ran.empty());
+}
+
+// Every file and folder under `root`, with a digest of each file's content.
+std::map<QString, QByteArray> listing(const QString &root) {
+    std::map<QString, QByteArray> all;
+    QDirIterator it(root, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString name = it.next();
+        QFile f(name);
+        all[name] = it.fileInfo().isDir() || !f.open(QIODevice::ReadOnly)
+                        ? QByteArray("<dir>")
+                        : QCryptographicHash::hash(f.readAll(), QCryptographicHash::Sha1);
+    }
+    return all;
+}
+
+// Every field filled from the hostile table in turn, the others valid: each
+// is refused with its own text, nothing goes to the printer, no program runs
+// (through the runner, or found on PATH, where only traps are), and nothing
+// under the window's folder changes. That folder is also the working
+// directory, so that a file written under a relative name would show.
+TEST_F(Window, HostileFieldsAreRefusedWithoutRunningOrWritingAnything) {
+    EmulatedPrinter printer;
+    printer.answerIp(kExample);
+    write("sane.conf", "#net autodiscovery\n#net 192.168.0.10\n");
+    write("cups-init", "");
+    QTemporaryDir traps;
+    const QString trapCalls = traps.filePath("calls");
+    {
+        QFile trap(traps.filePath("trap"));
+        ASSERT_TRUE(trap.open(QIODevice::WriteOnly));
+        trap.write(("#!/bin/sh\necho \"$0 $*\" >> '" + trapCalls + "'\n").toUtf8());
+        trap.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    }
+    for (const char *name : {"sh", "bash", "lpadmin", "service", "id", "rm", "reboot", "cat", "printf"})
+        ASSERT_TRUE(QFile::link(traps.filePath("trap"), traps.filePath(name)));
+    struct Restore {
+        QByteArray path = qgetenv("PATH");
+        QString cwd = QDir::currentPath();
+        ~Restore() {
+            qputenv("PATH", path);
+            QDir::setCurrent(cwd);
+        }
+    } restore;
+    qputenv("PATH", QFile::encodeName(traps.path()));
+    ASSERT_TRUE(QDir::setCurrent(root()));
+
+    netIpSet w(setup());
+    w.show();
+    ASSERT_TRUE(usbMode(w));
+    printer.clearWritten();
+    const std::map<QString, QByteArray> before = listing(root());
+    struct Field {
+        const char *edit, *button, *empty, *wrong;
+    };
+    const Field fields[] = {{"ipEdit", "IDOK", "请输入IP地址", "请检查IP地址是否正确"},
+                            {"maskEdit", "IDOK", "请输入子网掩码", "请检查子网掩码是否正确"},
+                            {"portEdit", "IDOK", "请输入默认网关", "请检查默认网关是否正确"},
+                            {"netIp", "addPrinter", "请输入IP地址", "请检查IP地址是否正确"}};
+    int cases = 0, failures = 0;
+    for (const Field &f : fields) {
+        // The add-queue field is used in network-only mode.
+        w.enableChange(std::strcmp(f.button, "addPrinter") != 0);
+        for (const QString &value : netsetuptest::hostileAddresses()) {
+            fill(w, "10.0.0.5", "255.0.0.0", "10.0.0.1");
+            set(w, "netIp", "10.0.0.5");
+            set(w, f.edit, value);
+            part<QLabel>(w, "informationAdmin")->setText("-");
+            click(w, f.button);
+            std::string problems;
+            if (status(w) != QString::fromUtf8(value.isEmpty() ? f.empty : f.wrong))
+                problems += " status \"" + status(w).toStdString() + "\";";
+            if (!printer.requests().empty() || !ran.empty() || QFile::exists(trapCalls))
+                problems += " something was sent or run;";
+            if (listing(root()) != before)
+                problems += " files changed;";
+            if (!w.isVisible())
+                problems += " window closed;";
+            ++cases;
+            if (!problems.empty()) {
+                ++failures;
+                ADD_FAILURE() << f.edit << " = \"" << value.left(40).toStdString() << "\":" << problems;
+            }
+        }
+    }
+    std::printf("hostile: netsetup %d cases, %d failures, 0 crashes\n", cases, failures);
+    std::fflush(stdout);
+
+    // An address that passes changes the two files and nothing else.
+    set(w, "netIp", "010.001.002.003");
+    click(w, "addPrinter");
+    EXPECT_EQ(status(w), kAdded);
+    EXPECT_EQ(ran, netsetup::queueCommands("10.1.2.3", true));
+    EXPECT_EQ(read("netIpInfo"), "10.1.2.3");
+    EXPECT_EQ(read("sane.conf"), "net autodiscovery\nnet 10.1.2.3\n");
+    std::map<QString, QByteArray> after = listing(root());
+    EXPECT_NE(after, before);
+    after.erase(path("netIpInfo"));
+    after[path("sane.conf")] = before.at(path("sane.conf"));
+    std::map<QString, QByteArray> expected = before;
+    expected.erase(path("netIpInfo"));
+    EXPECT_EQ(after, expected);
+    EXPECT_FALSE(QFile::exists(trapCalls));
 }
 
 TEST_F(Window, FailedSetRequestCreatesNoQueue) {
