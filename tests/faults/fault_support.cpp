@@ -137,10 +137,7 @@ void FilterFault::SetUpTestSuite() {
 
 void FilterFault::SetUp() {
   if (!hrvtest::runningAsRoot()) GTEST_SKIP() << "needs root for the private namespace";
-  box_.installProgram(HRV_USB_FILTER, "bin/pstopxl_hrv5720zwb");
-  box_.installProgram(HRV_NET_FILTER, "bin/pstopxl_hrv5720zwb-net");
-  box_.linkRasterizer();
-  box_.makeJobFileDirs();
+  box_.installFilters(HRV_USB_FILTER, HRV_NET_FILTER);
   spool_ = box_.spool() + "/d00042-001";
   useSpool(hrvtest::heavyDocument(2, 300));
 }

@@ -33,10 +33,7 @@ class Cancel : public ::testing::Test {
 
   void SetUp() override {
     if (!runningAsRoot()) GTEST_SKIP() << "needs root for the private namespace";
-    box_.installProgram(HRV_USB_FILTER, "bin/pstopxl_hrv5720zwb");
-    box_.installProgram(HRV_NET_FILTER, "bin/pstopxl_hrv5720zwb-net");
-    box_.linkRasterizer();
-    box_.makeJobFileDirs();
+    box_.installFilters(HRV_USB_FILTER, HRV_NET_FILTER);
     doc_ = box_.spool() + "/d00042-001";
     writeFile(doc_, heavyDocument(8, 600));
   }

@@ -37,10 +37,7 @@ class FilterBinary : public ::testing::Test {
  protected:
   void SetUp() override {
     if (!runningAsRoot()) GTEST_SKIP() << "needs root for the private namespace";
-    box_.installProgram(HRV_USB_FILTER, "bin/pstopxl_hrv5720zwb");
-    box_.installProgram(HRV_NET_FILTER, "bin/pstopxl_hrv5720zwb-net");
-    box_.linkRasterizer();
-    box_.makeJobFileDirs();
+    box_.installFilters(HRV_USB_FILTER, HRV_NET_FILTER);
     useDocument(kDocument);
   }
 

@@ -39,14 +39,7 @@ FilterRun::FilterRun(Sandbox& box, const std::vector<std::string>& argv,
     dup2(errPipe[1], 2);
     dup2(back[1], 3);
     dup2(side[1], 4);
-    for (const auto& [k, v] : env) setenv(k.c_str(), v.c_str(), 1);
-    std::vector<std::string> full = {HRV_SANDBOX_EXEC, box.stage()};
-    full.insert(full.end(), argv.begin(), argv.end());
-    std::vector<char*> cargv;
-    for (auto& a : full) cargv.push_back(a.data());
-    cargv.push_back(nullptr);
-    execv(cargv[0], cargv.data());
-    _exit(127);
+    box.execInside(argv, env);
   }
   ::close(outPipe[1]);
   ::close(errPipe[1]);

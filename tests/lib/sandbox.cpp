@@ -96,6 +96,24 @@ void Sandbox::makeJobFileDirs() {
   fs::create_directories(opt() + "/bin/net/config");
 }
 
+void Sandbox::installFilters(const std::string& usbFilter, const std::string& netFilter) {
+  installProgram(usbFilter, "bin/pstopxl_hrv5720zwb");
+  installProgram(netFilter, "bin/pstopxl_hrv5720zwb-net");
+  linkRasterizer();
+  makeJobFileDirs();
+}
+
+void Sandbox::execInside(const std::vector<std::string>& argv,
+                         const std::map<std::string, std::string>& env) const {
+  for (const auto& [k, v] : env) setenv(k.c_str(), v.c_str(), 1);
+  std::vector<std::string> full = {HRV_SANDBOX_EXEC, stage_};
+  full.insert(full.end(), argv.begin(), argv.end());
+  std::vector<char*> cargv;
+  for (auto& a : full) cargv.push_back(a.data());
+  cargv.push_back(nullptr);
+  execv(cargv[0], cargv.data());
+  _exit(127);
+}
 
 RunResult Sandbox::run(const std::vector<std::string>& argv, const std::map<std::string, std::string>& env,
                        const std::string& stdinData) {
@@ -113,14 +131,7 @@ RunResult Sandbox::run(const std::vector<std::string>& argv, const std::map<std:
     dup2(in, 0);
     dup2(out, 1);
     dup2(err, 2);
-    for (const auto& [k, v] : env) setenv(k.c_str(), v.c_str(), 1);
-    std::vector<std::string> full = {HRV_SANDBOX_EXEC, stage_};
-    full.insert(full.end(), argv.begin(), argv.end());
-    std::vector<char*> cargv;
-    for (auto& a : full) cargv.push_back(a.data());
-    cargv.push_back(nullptr);
-    execv(cargv[0], cargv.data());
-    _exit(127);
+    execInside(argv, env);
   }
   int status = 0;
   while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {

@@ -35,6 +35,14 @@ class Sandbox {
   void linkRasterizer();
   // Creates the config and log folders the filters write to.
   void makeJobFileDirs();
+  // Installs both built filters at their fixed paths, links the rasterizer
+  // and creates the job file folders.
+  void installFilters(const std::string& usbFilter, const std::string& netFilter);
+
+  // In a forked child, after its descriptors are set up: sets `env` and
+  // replaces the child with argv run inside the namespace.
+  [[noreturn]] void execInside(const std::vector<std::string>& argv,
+                               const std::map<std::string, std::string>& env) const;
 
   // Runs argv inside the namespace; `stdinData` is fed to its standard input.
   RunResult run(const std::vector<std::string>& argv, const std::map<std::string, std::string>& env = {},
