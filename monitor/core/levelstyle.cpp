@@ -6,50 +6,16 @@ namespace hrv::monitor {
 
 LevelStyle levelStyle(int level)
 {
-    LevelStyle s;
-    switch (level) {
-    case 0:
-    case 1:
-        s.trayIcon = ":/images/heart.png";
-        s.toolTip = "Ready";
-        break;
-    case 2:
-        s.trayIcon = ":/images/trash.png";
-        s.toolTip = "Stop";
-        break;
-    case 3:
-        s.trayIcon = ":/images/bad.png";
-        s.toolTip = "Error";
-        break;
-    default:
-        break;
-    }
-    switch (level) {
-    case 1:
-        s.known = true;
-        s.titleColour = Qt::black;
-        s.picture = ":/W3_b256";
-        s.showsWindow = false;
-        s.closeIntervalMs = kCloseAfterInfoMs;
-        break;
-    case 2:
-        s.known = true;
-        s.titleColour = Qt::darkYellow;
-        s.picture = ":/W3_y256";
-        s.showsWindow = true;
-        s.closeIntervalMs = kCloseAfterInfoMs;
-        break;
-    case 3:
-        s.known = true;
-        s.titleColour = Qt::red;
-        s.picture = ":/W3_r256";
-        s.showsWindow = true;
-        s.closeIntervalMs = kCloseAfterErrorMs;
-        break;
-    default:
-        break;
-    }
-    return s;
+    // Level 0 shares the ready tray icon of level 1 but is not a shown state.
+    static const LevelStyle kStyles[] = {
+        {false, Qt::black, "", false, 0, ":/images/heart.png", "Ready"},
+        {true, Qt::black, ":/W3_b256", false, kCloseAfterInfoMs, ":/images/heart.png", "Ready"},
+        {true, Qt::darkYellow, ":/W3_y256", true, kCloseAfterInfoMs, ":/images/trash.png", "Stop"},
+        {true, Qt::red, ":/W3_r256", true, kCloseAfterErrorMs, ":/images/bad.png", "Error"},
+    };
+    if (level < 0 || level > 3)
+        return LevelStyle();
+    return kStyles[level];
 }
 
 int balloonTimeMs(int currentLevel)
