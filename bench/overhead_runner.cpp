@@ -159,7 +159,9 @@ struct Outcome {
   std::vector<std::string> childArgv;  // the first child's argv after exec, if watched
 };
 
-double seconds(std::chrono::steady_clock::duration d) { return std::chrono::duration<double>(d).count(); }
+double seconds(std::chrono::steady_clock::duration d) {
+  return std::chrono::duration<double>(d).count();
+}
 
 std::map<std::string, long> procStatus(pid_t pid) {
   std::map<std::string, long> v;
@@ -211,7 +213,8 @@ class ChildArgvWatcher {
 
  private:
   void run() {
-    const std::string children = "/proc/" + std::to_string(pid_) + "/task/" + std::to_string(pid_) + "/children";
+    const std::string children =
+        "/proc/" + std::to_string(pid_) + "/task/" + std::to_string(pid_) + "/children";
     while (!done_) {
       std::istringstream ids(readText(children));
       long child = 0;
@@ -318,7 +321,9 @@ Outcome run(const Launch& l, const std::string& watchChild = {}) {
   return o;
 }
 
-bool exitedOk(int st) { return WIFEXITED(st) && WEXITSTATUS(st) == 0; }
+bool exitedOk(int st) {
+  return WIFEXITED(st) && WEXITSTATUS(st) == 0;
+}
 
 std::string describe(int st) {
   if (WIFEXITED(st)) return "exit " + std::to_string(WEXITSTATUS(st));
@@ -559,9 +564,11 @@ int render(std::map<std::string, std::string> opt) {
               times(tx).c_str());
   std::printf("           ratio per round  filter/gs [%s]  filter/gstopxl [%s]\n", times(rg, 3).c_str(),
               times(rx, 3).c_str());
-  std::printf("           cpu s   filter [%s]  gs [%s]  gstopxl [%s]  (medians: filter/gs %.3f, filter/gstopxl %.3f)\n",
-              times(cf).c_str(), times(cg).c_str(), times(cx).c_str(), median(cf) / median(cg),
-              median(cf) / median(cx));
+  std::printf(
+      "           cpu s   filter [%s]  gs [%s]  gstopxl [%s]  (medians: filter/gs %.3f, filter/gstopxl "
+      "%.3f)\n",
+      times(cf).c_str(), times(cg).c_str(), times(cx).c_str(), median(cf) / median(cg),
+      median(cf) / median(cx));
   std::printf("           filter process alone (Ghostscript not counted): cpu s [%s], %ld context switches\n",
               times(own).c_str(), switches);
   std::printf(
@@ -576,7 +583,8 @@ int render(std::map<std::string, std::string> opt) {
       top += (i ? ", " : "") + objects[i].second + " " + std::to_string(objects[i].first);
     std::printf("           filter resident KiB by object at exit: %s\n", top.c_str());
     std::printf("           filter at exit: Pss %ld KiB, private %ld KiB (clean %ld, dirty %ld)\n",
-                smapsTotal(smaps, "Pss"), smapsTotal(smaps, "Private_Clean") + smapsTotal(smaps, "Private_Dirty"),
+                smapsTotal(smaps, "Pss"),
+                smapsTotal(smaps, "Private_Clean") + smapsTotal(smaps, "Private_Dirty"),
                 smapsTotal(smaps, "Private_Clean"), smapsTotal(smaps, "Private_Dirty"));
   }
   if (!sameArgs) std::printf("           the filter ran Ghostscript as: %s\n", join(gsArgv).c_str());
@@ -584,11 +592,13 @@ int render(std::map<std::string, std::string> opt) {
               sameArgs ? "match" : "DIFFER from");
   const auto geo = filterLog.find("pageWidthHeight = ");
   if (geo != std::string::npos)
-    std::printf("           filter geometry: %s\n", filterLog.substr(geo, filterLog.find('\n', geo) - geo).c_str());
+    std::printf("           filter geometry: %s\n",
+                filterLog.substr(geo, filterLog.find('\n', geo) - geo).c_str());
   const std::string gsLine = readText(x.stderrPath);
   const auto cmd = gsLine.find("Ghostscript command line: ");
   if (cmd != std::string::npos)
-    std::printf("           gstopxl ran: %s\n", gsLine.substr(cmd + 26, gsLine.find('\n', cmd) - cmd - 26).c_str());
+    std::printf("           gstopxl ran: %s\n",
+                gsLine.substr(cmd + 26, gsLine.find('\n', cmd) - cmd - 26).c_str());
   return 0;
 }
 

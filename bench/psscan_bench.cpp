@@ -25,6 +25,7 @@ int main(int argc, char** argv) {
   }
   NullLogger log;
   const hrv::Inspection r = hrv::getPageCount(argv[1], argv[2], log);
-  std::printf("pages=%d copies=%d size=%s\n", r.pages, r.copies, r.paperSize.empty() ? "-" : r.paperSize.c_str());
+  std::printf("pages=%d copies=%d size=%s\n", r.pages, r.copies,
+              r.paperSize.empty() ? "-" : r.paperSize.c_str());
   return 0;
 }

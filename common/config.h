@@ -33,7 +33,7 @@ inline constexpr const char kNetPpdName[] = "HRV5720ZWB-net.ppd";
 
 // Network ports
 inline constexpr int kRawPrintPort = 9100;
-inline constexpr int kStatusPort = 9101;      // printer side, "GetStatus;"
+inline constexpr int kStatusPort = 9101;       // printer side, "GetStatus;"
 inline constexpr int kStatusReplyPort = 9102;  // monitor side
 
 // USB
@@ -74,12 +74,12 @@ inline constexpr const char kLpstatProgram[] = "lpstat";
 inline constexpr int kLpstatTimeoutMs = 30000;
 
 // Monitor window: automatic hide and balloon display times (milliseconds).
-inline constexpr int kCloseAfterInfoMs = 4000;       // levels 1 and 2
-inline constexpr int kCloseAfterErrorMs = 600000;    // level 3
-inline constexpr int kBalloonInfoMs = 1;             // level 1: only flashed
-inline constexpr int kBalloonWarningMs = 60000;      // level 2
-inline constexpr int kBalloonErrorMs = 120000;       // any other level
-inline constexpr int kBalloonHintMs = 5000;          // single-click hint
+inline constexpr int kCloseAfterInfoMs = 4000;     // levels 1 and 2
+inline constexpr int kCloseAfterErrorMs = 600000;  // level 3
+inline constexpr int kBalloonInfoMs = 1;           // level 1: only flashed
+inline constexpr int kBalloonWarningMs = 60000;    // level 2
+inline constexpr int kBalloonErrorMs = 120000;     // any other level
+inline constexpr int kBalloonHintMs = 5000;        // single-click hint
 
 // Monitor start-up: how long the window waits for a system tray to appear
 // (rounds of kTrayWaitRoundMs, events handled in slices of kTrayWaitSliceMs).

@@ -1,11 +1,11 @@
 #include "cancel.h"
 
-#include <cerrno>
-#include <csignal>
-#include <ctime>
 #include <fcntl.h>
 #include <poll.h>
 #include <unistd.h>
+#include <cerrno>
+#include <csignal>
+#include <ctime>
 
 namespace hrv {
 
@@ -53,9 +53,15 @@ void CancelSignal::ignoreSigpipe() {
   sigaction(SIGPIPE, &sa, nullptr);
 }
 
-bool CancelSignal::pending() { return gSignal != 0; }
-int CancelSignal::signalNumber() { return gSignal; }
-int CancelSignal::fd() { return gPipe[0]; }
+bool CancelSignal::pending() {
+  return gSignal != 0;
+}
+int CancelSignal::signalNumber() {
+  return gSignal;
+}
+int CancelSignal::fd() {
+  return gPipe[0];
+}
 
 bool CancelSignal::sleepMs(long long ms) {
   const long long deadline = monotonicMs() + ms;

@@ -1,10 +1,10 @@
 #include "channels.h"
 
+#include <poll.h>
+#include <unistd.h>
 #include <cerrno>
 #include <cstring>
 #include <ctime>
-#include <poll.h>
-#include <unistd.h>
 
 namespace hrv {
 
@@ -18,7 +18,9 @@ long long nowMs() {
   return static_cast<long long>(ts.tv_sec) * 1000 + ts.tv_nsec / 1000000;
 }
 
-int toMs(double seconds) { return seconds < 0 ? -1 : static_cast<int>(seconds * 1000); }
+int toMs(double seconds) {
+  return seconds < 0 ? -1 : static_cast<int>(seconds * 1000);
+}
 
 }  // namespace
 
@@ -57,7 +59,8 @@ int waitFd(int fd, short events, int timeoutMs, int cancelFd, bool* cancelled) {
   }
 }
 
-int parseSideChannelMessage(const unsigned char* msg, size_t len, int expectCommand, char* data, int* dataLen) {
+int parseSideChannelMessage(const unsigned char* msg, size_t len, int expectCommand, char* data,
+                            int* dataLen) {
   if (len < 4) return -1;
   if (msg[0] < 1 || msg[0] >= 12) return -1;  // not a known command
   int dataLength = (msg[2] << 8) | msg[3];
@@ -73,7 +76,8 @@ int parseSideChannelMessage(const unsigned char* msg, size_t len, int expectComm
   return status;
 }
 
-ChannelResult sideChannelRequest(int command, char* data, int* dataLen, double timeout, int cancelFd, int fd) {
+ChannelResult sideChannelRequest(int command, char* data, int* dataLen, double timeout, int cancelFd,
+                                 int fd) {
   ChannelResult r;
   // Request: command, no status, no data.
   unsigned char request[4] = {static_cast<unsigned char>(command), 0, 0, 0};

@@ -5,8 +5,8 @@
 // seconds. These speak the same wire format but also watch the cancel pipe.
 #pragma once
 
-#include <cstddef>
 #include <sys/types.h>
+#include <cstddef>
 
 namespace hrv {
 
@@ -29,10 +29,11 @@ inline constexpr int kBackChannelFd = 3;
 // Parses one side-channel message (command, status, 16-bit big-endian
 // length, data) the way libcups does: returns the status, or -1 when the
 // message is unusable; copies at most *dataLen bytes and updates *dataLen.
-int parseSideChannelMessage(const unsigned char* msg, size_t len, int expectCommand, char* data, int* dataLen);
+int parseSideChannelMessage(const unsigned char* msg, size_t len, int expectCommand, char* data,
+                            int* dataLen);
 
 struct ChannelResult {
-  int value = 0;         // side channel: status; back channel: bytes read or -1
+  int value = 0;           // side channel: status; back channel: bytes read or -1
   bool cancelled = false;  // a cancel signal arrived during the wait
 };
 
@@ -42,7 +43,8 @@ ChannelResult sideChannelRequest(int command, char* data, int* dataLen, double t
                                  int fd = kSideChannelFd);
 
 // cupsBackChannelRead: -1 on time-out or error, else what read() gave.
-ChannelResult backChannelRead(char* buffer, size_t bytes, double timeout, int cancelFd, int fd = kBackChannelFd);
+ChannelResult backChannelRead(char* buffer, size_t bytes, double timeout, int cancelFd,
+                              int fd = kBackChannelFd);
 
 // Waits until `fd` is ready for `events` or the cancel pipe fires.
 // Returns 1 ready, 0 time-out, -1 error; sets *cancelled.

@@ -11,11 +11,11 @@
 #include <algorithm>
 #include <cerrno>
 #include <climits>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
-#include <csignal>
 #include <string>
 #include <vector>
 
@@ -38,14 +38,14 @@
 namespace hrv {
 
 const Variant& usbVariant() {
-  static const Variant v{false,          kUsbPrinterInfo,     kUsbPrinterState, kUsbPrintLog,
-                         kUsbQueue,      kDrainPerBlockUsb,   kDrainAfterTrailerUsb};
+  static const Variant v{false,     kUsbPrinterInfo,   kUsbPrinterState,     kUsbPrintLog,
+                         kUsbQueue, kDrainPerBlockUsb, kDrainAfterTrailerUsb};
   return v;
 }
 
 const Variant& networkVariant() {
-  static const Variant v{true,      kNetPrinterInfo,   nullptr, kNetPrintLog,
-                         kNetQueue, kDrainPerBlockNet, kDrainAfterTrailerNet};
+  static const Variant v{
+      true, kNetPrinterInfo, nullptr, kNetPrintLog, kNetQueue, kDrainPerBlockNet, kDrainAfterTrailerNet};
   return v;
 }
 
@@ -154,7 +154,9 @@ void sleepMsOrCancel(long long ms) {
   if (CancelSignal::sleepMs(ms)) cancelIfSignalled();
 }
 
-void pauseRetry(unsigned microseconds) { sleepMsOrCancel((microseconds + 999) / 1000); }
+void pauseRetry(unsigned microseconds) {
+  sleepMsOrCancel((microseconds + 999) / 1000);
+}
 
 // Reads until `size` bytes or the end of the input, like one buffered read.
 size_t readFull(int fd, char* buf, size_t size) {
@@ -272,7 +274,8 @@ void rasterizeAndForward(const RasterArgs& raster, int duplexMode, const Header&
   int fds[2];
   if (pipe(fds) != 0) {
     int err = errno;
-    log.printf("Unable to create pipe to talk to pstopxl process. errno = %d (%s)\n", err, std::strerror(err));
+    log.printf("Unable to create pipe to talk to pstopxl process. errno = %d (%s)\n", err,
+               std::strerror(err));
     std::exit(0);
   }
   const std::vector<std::string> args = ghostscriptArgs(colorFlag, raster, duplexMode, header.mediaPosition);
@@ -301,8 +304,8 @@ void rasterizeAndForward(const RasterArgs& raster, int duplexMode, const Header&
     signal(SIGINT, SIG_DFL);
     execv(kRasterizerPath, argv.data());
     int err = errno;
-    std::fprintf(stderr, "DEBUG:%sexecl() of pstopxl ('%s') failed, errno=%d (%s)\n", kTag, kRasterizerPath, err,
-                 std::strerror(err));
+    std::fprintf(stderr, "DEBUG:%sexecl() of pstopxl ('%s') failed, errno=%d (%s)\n", kTag, kRasterizerPath,
+                 err, std::strerror(err));
     // Not 0: a rasterizer that never ran must not pass for a printed job.
     _exit(127);
   }
@@ -407,7 +410,8 @@ void rasterizeAndForward(const RasterArgs& raster, int duplexMode, const Header&
 int runFilter(int argc, char** argv, const Variant& v) {
   Logger& log = gLog;
   if (argc < 6) {
-    std::fprintf(stderr, "Usage: %s job-id user title copies options [file]\n", argc > 0 ? argv[0] : "pstopxl");
+    std::fprintf(stderr, "Usage: %s job-id user title copies options [file]\n",
+                 argc > 0 ? argv[0] : "pstopxl");
     return 1;
   }
 
@@ -522,7 +526,8 @@ int runFilter(int argc, char** argv, const Variant& v) {
   std::fflush(stdout);
   char data[512];
   int len = 512;
-  ChannelResult d = sideChannelRequest(kScCmdDrainOutput, data, &len, kDrainBeforeTrailer, CancelSignal::fd());
+  ChannelResult d =
+      sideChannelRequest(kScCmdDrainOutput, data, &len, kDrainBeforeTrailer, CancelSignal::fd());
   if (d.cancelled) cancelIfSignalled();
   writeStdout(kPjlTrailer);
   len = 512;

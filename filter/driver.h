@@ -8,9 +8,9 @@ struct Variant {
   const char* printerInfoPath;
   const char* printerStatePath;  // nullptr: the network filter keeps no state file
   const char* printLogPath;
-  const char* queueLabel;        // printer name in the job record
-  double drainPerBlock;          // seconds
-  double drainAfterTrailer;      // seconds
+  const char* queueLabel;    // printer name in the job record
+  double drainPerBlock;      // seconds
+  double drainAfterTrailer;  // seconds
 };
 
 const Variant& usbVariant();

@@ -39,7 +39,7 @@ std::string logRecordText(const LogRecord& rec, const JobSettings& s) {
 }
 
 FilePtr openWithRetry(const std::string& path, const char* mode, OpenLogStyle style, Logger& log,
-                         const RetryPause& pause) {
+                      const RetryPause& pause) {
   constexpr int kAttempts = 8;
   constexpr unsigned kPauseUs = 5000;
   for (int attempt = 0; attempt < kAttempts; ++attempt) {
@@ -64,7 +64,9 @@ FilePtr openWithRetry(const std::string& path, const char* mode, OpenLogStyle st
 }
 
 namespace {
-void writeAll(const FilePtr& f, const std::string& text) { std::fwrite(text.data(), 1, text.size(), f.get()); }
+void writeAll(const FilePtr& f, const std::string& text) {
+  std::fwrite(text.data(), 1, text.size(), f.get());
+}
 }  // namespace
 
 bool writePrinterInfo(const std::string& path, const JobSettings& s, Logger& log, const RetryPause& pause) {

@@ -51,7 +51,7 @@ enum class OpenLogStyle { JobFile, StateFile };
 // Opens `path` with `mode`, trying up to 8 times 5000 µs apart. Returns
 // an empty pointer when every attempt failed.
 FilePtr openWithRetry(const std::string& path, const char* mode, OpenLogStyle style, Logger& log,
-                         const RetryPause& pause);
+                      const RetryPause& pause);
 
 // Each write opens the file, writes and closes it. They return false when the
 // file could not be opened; the job goes on either way.

@@ -8,8 +8,12 @@ namespace hrv {
 
 namespace {
 
-bool isSeparator(char c) { return c == 'C' || c == 'O' || c == 'D'; }
-bool isSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v'; }
+bool isSeparator(char c) {
+  return c == 'C' || c == 'O' || c == 'D';
+}
+bool isSpace(char c) {
+  return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v';
+}
 
 // "E=%5s" at the start of a token: up to five non-blank characters after
 // "E=" and any blanks.

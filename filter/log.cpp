@@ -1,9 +1,9 @@
 #include "log.h"
 
+#include <unistd.h>
 #include <cerrno>
 #include <cstdarg>
 #include <cstdio>
-#include <unistd.h>
 
 namespace hrv {
 

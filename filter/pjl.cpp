@@ -1,9 +1,9 @@
 #include "pjl.h"
 
 #include <cerrno>
-#include <limits>
 #include <climits>
 #include <cstdlib>
+#include <limits>
 
 namespace hrv {
 
@@ -192,11 +192,20 @@ Header buildPjlHeader(const HeaderInput& in, Logger& log) {
   if (in.rasterSize == "B5") h.line("@PJL SET PAPER=JISB5\n");
 
   static const std::pair<const char*, const char*> kMedia[] = {
-      {"PLAIN", "REGULAR"},     {"THIN", "THIN"},          {"THICK", "THICK"},
-      {"THICKERPAPER2", "THICK2"}, {"BOND", "BOND"},       {"ENV", "ENVELOPES"},
-      {"ENVTHICK", "ENVTHICK"}, {"ENVTHIN", "ENVTHIN"},    {"RECYCLED", "RECYCLED"},
-      {"LABLE", "LABEL"},       {"COLOR", "COLOR"},        {"GLOSSY", "GLOSSY"},
-      {"LETTERHEAD", "LETTERHEAD"}, {"HOLEPUNCHED", "HOLEPUNCHED"},
+      {"PLAIN", "REGULAR"},
+      {"THIN", "THIN"},
+      {"THICK", "THICK"},
+      {"THICKERPAPER2", "THICK2"},
+      {"BOND", "BOND"},
+      {"ENV", "ENVELOPES"},
+      {"ENVTHICK", "ENVTHICK"},
+      {"ENVTHIN", "ENVTHIN"},
+      {"RECYCLED", "RECYCLED"},
+      {"LABLE", "LABEL"},
+      {"COLOR", "COLOR"},
+      {"GLOSSY", "GLOSSY"},
+      {"LETTERHEAD", "LETTERHEAD"},
+      {"HOLEPUNCHED", "HOLEPUNCHED"},
   };
   for (const auto& m : kMedia) {
     if (s.mediaType == m.first) {

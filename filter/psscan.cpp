@@ -1,5 +1,6 @@
 #include "psscan.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cmath>
@@ -7,13 +8,14 @@
 #include <cstring>
 #include <iterator>
 #include <memory>
-#include <algorithm>
 
 namespace hrv {
 
 namespace {
 
-bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v'; }
+bool isBlank(char c) {
+  return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v';
+}
 
 const char* skipBlanks(const char* p) {
   while (isBlank(*p)) ++p;
@@ -82,20 +84,24 @@ std::string spoolFilePath(const std::string& spoolDir, const std::string& jobId)
 }
 
 const PageSizeRow kSizes[] = {
-    {"Letter", 611, 613, 791, 793},     {"Legal", 611, 613, 1007, 1009},
+    {"Letter", 611, 613, 791, 793},      {"Legal", 611, 613, 1007, 1009},
     {"MexicoLegal", 611, 613, 962, 964}, {"Folio", 611, 613, 935, 937},
-    {"IndiaLegal", 608, 610, 977, 979}, {"Executive", 521, 523, 755, 757},
-    {"A4", 594, 596, 841, 843},         {"A5", 419, 421, 594, 596},
-    {"A5L", 594, 596, 419, 421},        {"A6", 296, 298, 419, 421},
-    {"210x270mm", 594, 596, 764, 766},  {"Env10", 296, 298, 683, 685},
-    {"EnvMonarch", 278, 280, 539, 541}, {"EnvDL", 311, 313, 623, 625},
-    {"EnvC5", 458, 460, 648, 650},      {"ISOB5", 498, 500, 708, 710},
-    {"B5", 516, 518, 728, 730},         {"195x270mm", 552, 554, 764, 766},
-    {"184x260mm", 521, 523, 736, 738},  {"197x273mm", 557, 559, 773, 775},
+    {"IndiaLegal", 608, 610, 977, 979},  {"Executive", 521, 523, 755, 757},
+    {"A4", 594, 596, 841, 843},          {"A5", 419, 421, 594, 596},
+    {"A5L", 594, 596, 419, 421},         {"A6", 296, 298, 419, 421},
+    {"210x270mm", 594, 596, 764, 766},   {"Env10", 296, 298, 683, 685},
+    {"EnvMonarch", 278, 280, 539, 541},  {"EnvDL", 311, 313, 623, 625},
+    {"EnvC5", 458, 460, 648, 650},       {"ISOB5", 498, 500, 708, 710},
+    {"B5", 516, 518, 728, 730},          {"195x270mm", 552, 554, 764, 766},
+    {"184x260mm", 521, 523, 736, 738},   {"197x273mm", 557, 559, 773, 775},
 };
 
-const PageSizeRow* pageSizeRowsBegin() { return std::begin(kSizes); }
-const PageSizeRow* pageSizeRowsEnd() { return std::end(kSizes); }
+const PageSizeRow* pageSizeRowsBegin() {
+  return std::begin(kSizes);
+}
+const PageSizeRow* pageSizeRowsEnd() {
+  return std::end(kSizes);
+}
 
 std::string pageSizeFor(int width, int height, Logger& log) {
   log.printf("w=%d h=%d\n", width, height);
@@ -197,8 +203,8 @@ Inspection inspectPostScript(std::FILE* file, Logger& log) {
         log.printf("k=%d, l=%d\n", k, l);
         if (n == 4) {
           r.paperSize = pageSizeFor(k, l, log);
-          log.printf("extract papersize = %s, k=%d, l=%d\n", r.paperSize.empty() ? "(null)" : r.paperSize.c_str(),
-                     k, l);
+          log.printf("extract papersize = %s, k=%d, l=%d\n",
+                     r.paperSize.empty() ? "(null)" : r.paperSize.c_str(), k, l);
           mediaBoxFound = true;
         }
       }

@@ -11,7 +11,7 @@ namespace hrv {
 
 struct Inspection {
   int pages = 0;
-  int copies = 1;  // 1 when the document names none
+  int copies = 1;         // 1 when the document names none
   std::string paperSize;  // size name of the first usable MediaBox, or empty
 };
 

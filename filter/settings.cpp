@@ -27,7 +27,9 @@ void readChoice(const ChoiceLookup& lookup, Logger& log, const char* keyword, co
   }
 }
 
-bool isOneDigit(const std::string& s) { return s.size() == 1 && s[0] >= '0' && s[0] <= '9'; }
+bool isOneDigit(const std::string& s) {
+  return s.size() == 1 && s[0] >= '0' && s[0] <= '9';
+}
 
 }  // namespace
 
@@ -75,7 +77,8 @@ SettingsResult readJobSettings(const ChoiceLookup& lookup, Logger& log) {
       else
         malformed = true;
       ++r.passwordCount;
-      log.printf("DEBUG:%s%s securityPasswd = %s\n", kTag, kOrdinal[i], isOneDigit(*choice) ? choice->c_str() : "?");
+      log.printf("DEBUG:%s%s securityPasswd = %s\n", kTag, kOrdinal[i],
+                 isOneDigit(*choice) ? choice->c_str() : "?");
     } else {
       log.printf("DEBUG:%s%s securityPasswd = False\n", kTag, kOrdinal[i]);
     }

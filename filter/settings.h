@@ -21,7 +21,7 @@ struct JobSettings {
   std::string resolution = "600dpi";  // after the resolution rule
   bool enhance1200 = false;           // the choice was "1200dpi"
   std::string resize = "10";
-  std::string password = "False";     // "False" or four digits
+  std::string password = "False";  // "False" or four digits
   std::string tonerSave = "OFF";
   std::string printOutput = "None";
   std::string brightness = "0";

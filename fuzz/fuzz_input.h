@@ -12,14 +12,14 @@
 #include <string_view>
 
 // A failed property is a crash to libFuzzer, which keeps the input.
-#define FUZZ_CHECK(cond, ...)                                                   \
-  do {                                                                          \
-    if (!(cond)) {                                                              \
+#define FUZZ_CHECK(cond, ...)                                                         \
+  do {                                                                                \
+    if (!(cond)) {                                                                    \
       std::fprintf(stderr, "%s:%d: check failed: %s\n  ", __FILE__, __LINE__, #cond); \
-      std::fprintf(stderr, __VA_ARGS__);                                        \
-      std::fputc('\n', stderr);                                                 \
-      std::abort();                                                             \
-    }                                                                           \
+      std::fprintf(stderr, __VA_ARGS__);                                              \
+      std::fputc('\n', stderr);                                                       \
+      std::abort();                                                                   \
+    }                                                                                 \
   } while (0)
 
 namespace hrvfuzz {

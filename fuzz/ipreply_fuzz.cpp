@@ -10,10 +10,10 @@
 #include "netsetupcore.h"
 #include "qt_messages.h"
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   hrvfuzz::quietQt();
   // The read buffer holds 512 bytes.
-  const QByteArray reply(reinterpret_cast<const char *>(data),
+  const QByteArray reply(reinterpret_cast<const char*>(data),
                          static_cast<int>(std::min<size_t>(size, netsetup::kReplyBufferSize)));
   const std::optional<QByteArray> record = netsetup::recordFromReply(reply);
 

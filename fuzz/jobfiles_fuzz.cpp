@@ -16,7 +16,7 @@ using namespace hrv::monitor;
 
 // A setting as read: the default, or the text between the first and second
 // ":" of one line, so never a line end or a ":", and no longer than the file.
-void checkValue(const QString &value, const char *fallback, const QByteArray &content) {
+void checkValue(const QString& value, const char* fallback, const QByteArray& content) {
   if (value == QLatin1String(fallback)) return;
   FUZZ_CHECK(!value.contains(QLatin1Char('\n')) && !value.contains(QLatin1Char('\r')) &&
                  !value.contains(QLatin1Char(':')),
@@ -27,13 +27,15 @@ void checkValue(const QString &value, const char *fallback, const QByteArray &co
 
 // A display text is empty or one of its table's (no longer than 14
 // characters), the resolution excepted.
-void checkText(const QString &text) { FUZZ_CHECK(text.size() <= 14, "text \"%s\"", text.toUtf8().constData()); }
+void checkText(const QString& text) {
+  FUZZ_CHECK(text.size() <= 14, "text \"%s\"", text.toUtf8().constData());
+}
 
 }  // namespace
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   hrvfuzz::quietQt();
-  const QByteArray content(reinterpret_cast<const char *>(data), static_cast<int>(size));
+  const QByteArray content(reinterpret_cast<const char*>(data), static_cast<int>(size));
 
   // printerInfo.
   const JobSettings s = parseJobSettings(content);
@@ -47,23 +49,23 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   // A key the file never names keeps its default.
   const JobSettings defaults;
   const struct {
-    const char *key;
+    const char* key;
     QString JobSettings::*value;
   } keys[] = {{"resolution", &JobSettings::resolution},
               {"papersize", &JobSettings::papersize},
               {"inputslot", &JobSettings::inputslot},
               {"mediatype", &JobSettings::mediatype},
               {"duplex", &JobSettings::duplex}};
-  for (const auto &k : keys)
-    if (!plain.contains(k.key))
-      FUZZ_CHECK(s.*(k.value) == defaults.*(k.value), "%s without a line", k.key);
+  for (const auto& k : keys)
+    if (!plain.contains(k.key)) FUZZ_CHECK(s.*(k.value) == defaults.*(k.value), "%s without a line", k.key);
   const JobInfoTexts t = jobInfoTexts(s);
-  for (const QString &text : {t.mediaType, t.pageSize, t.inputSlot, t.duplex}) checkText(text);
+  for (const QString& text : {t.mediaType, t.pageSize, t.inputSlot, t.duplex}) checkText(text);
   FUZZ_CHECK(t.resolution == s.resolution || t.resolution == QStringLiteral("HQ1200dpi"), "resolution text");
 
   // The filter's lines after anything: the later line for a key wins.
-  const JobSettings after = parseJobSettings(
-      content + "\nresolution:2400dpi;\npapersize:A5L;\ninputslot:MPTRAY;\nmediatype:ENVTHICK;\nduplex:DuplexNoTumble;\n");
+  const JobSettings after = parseJobSettings(content +
+                                             "\nresolution:2400dpi;\npapersize:A5L;\ninputslot:MPTRAY;"
+                                             "\nmediatype:ENVTHICK;\nduplex:DuplexNoTumble;\n");
   const JobInfoTexts at = jobInfoTexts(after);
   FUZZ_CHECK(at.resolution == QStringLiteral("HQ1200dpi") && at.pageSize == QStringLiteral("A5长边") &&
                  at.inputSlot == QStringLiteral("多功能纸盒") && at.mediaType == QStringLiteral("厚信封") &&
@@ -76,7 +78,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   const QString chosen = choosePrinterStateLine(content);
   int best = 0;
   QString first;
-  for (const QString &line : QString::fromUtf8(plain.constData(), plain.size()).split(QLatin1Char('\n')))
+  for (const QString& line : QString::fromUtf8(plain.constData(), plain.size()).split(QLatin1Char('\n')))
     if (line.contains(QLatin1String("CODE="))) {
       const int cls = execMessageLevel(line);
       if (cls > best) {
@@ -84,9 +86,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
         first = line;
       }
     }
-  FUZZ_CHECK(chosen == first, "chose \"%s\", not \"%s\"", chosen.toUtf8().constData(), first.toUtf8().constData());
-  FUZZ_CHECK(chosen.isEmpty() || (chosen.contains(QLatin1String("CODE=")) && !chosen.contains(QLatin1Char('\n'))),
-             "chose \"%s\"", chosen.toUtf8().constData());
+  FUZZ_CHECK(chosen == first, "chose \"%s\", not \"%s\"", chosen.toUtf8().constData(),
+             first.toUtf8().constData());
+  FUZZ_CHECK(
+      chosen.isEmpty() || (chosen.contains(QLatin1String("CODE=")) && !chosen.contains(QLatin1Char('\n'))),
+      "chose \"%s\"", chosen.toUtf8().constData());
   // A forbidden outside connection reported last still ranks first.
   const QString withAlarm = choosePrinterStateLine(content + "\nCODE=88888\n");
   FUZZ_CHECK(execMessageLevel(withAlarm) == 4 && (best == 4 || withAlarm == QStringLiteral("CODE=88888")),

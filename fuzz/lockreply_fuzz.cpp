@@ -19,8 +19,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   const int code = hrv::scanLockReply(reply.c_str(), start, log);
   // A code comes from up to five characters: five digits, else "no answer".
-  FUZZ_CHECK(code == start || code == hrv::kLockNoAnswer || (code >= 0 && code <= 99999), "code %d from start %d",
-             code, start);
+  FUZZ_CHECK(code == start || code == hrv::kLockNoAnswer || (code >= 0 && code <= 99999),
+             "code %d from start %d", code, start);
   if (reply.find('E') == std::string::npos) FUZZ_CHECK(code == start, "no token, yet code %d", code);
 
   // A ready answer anywhere in the read wins, after any other tokens.

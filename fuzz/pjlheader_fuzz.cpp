@@ -21,8 +21,8 @@ using hrvfuzz::FuzzInput;
 const std::map<std::string, std::vector<const char*>> kChoices = {
     {"PageSize", {"A4", "Letter", "B5", "A5"}},
     {"MediaType",
-     {"PLAIN", "THIN", "THICK", "THICKERPAPER2", "BOND", "ENV", "ENVTHICK", "ENVTHIN", "RECYCLED", "LABLE", "COLOR",
-      "GLOSSY", "LETTERHEAD", "HOLEPUNCHED"}},
+     {"PLAIN", "THIN", "THICK", "THICKERPAPER2", "BOND", "ENV", "ENVTHICK", "ENVTHIN", "RECYCLED", "LABLE",
+      "COLOR", "GLOSSY", "LETTERHEAD", "HOLEPUNCHED"}},
     {"ColorMode", {"Color", "Mono", "Auto"}},
     {"InputSlot", {"AUTO", "MPTRAY", "TRAY1", "TRAY2", "TRAY3", "TRAY4"}},
     {"Duplex", {"None", "DuplexNoTumble", "DuplexTumble"}},
@@ -88,25 +88,64 @@ hrv::JobSettings settingsFrom(FuzzInput& in, bool& refused) {
 }
 
 const std::set<std::string> kFixedLines = {
-    "\x1b%-12345X", "\x1b#+54321X_VORN@PJL",
-    "@PJL SET REPRINT=OFF", "@PJL SET HOLD=STORE", "@PJL SET HOLDTYPE=PRIVATE", "@PJL PRINTLOG ITEM = 1,PRINTER",
-    "@PJL SET RENDERMODE=COLOR", "@PJL SET RENDERMODE=GRAYSCALE", "@PJL SET COLORMODE=AUTO",
-    "@PJL SET COLORMODE=NONE", "@PJL SET COLORADAPT=OFF", "@PJL SET COLORADAPT=ON", "@PJL SET RESOLUTION=300",
-    "@PJL SET RESOLUTION=600", "@PJL SET HQMMODE=OFF", "@PJL SET APTMODE=OFF", "@PJL SET APTMODE=B8H",
-    "@PJL SET PAPERFEEDSPEED=FULL", "@PJL SET ECONOMODE=ON", "@PJL SET ECONOMODE=OFF",
-    "@PJL SET SOURCETRAY=MPTRAY", "@PJL SET SOURCETRAY=TRAY1", "@PJL SET SOURCETRAY=TRAY2",
-    "@PJL SET SOURCETRAY=TRAY3", "@PJL SET SOURCETRAY=TRAY4", "@PJL SET SOURCETRAY=AUTO", "@PJL SET PCLMPFIX=ON",
-    "@PJL SET PCLT1FIX=ON", "@PJL SET PCLT2FIX=ON", "@PJL SET PCLT3FIX=ON", "@PJL SET PCLT4FIX=ON",
-    "@PJL SET PAPER=JISB5", "@PJL SET MEDIATYPE=REGULAR", "@PJL SET MEDIATYPE=THIN", "@PJL SET MEDIATYPE=THICK",
-    "@PJL SET MEDIATYPE=THICK2", "@PJL SET MEDIATYPE=BOND", "@PJL SET MEDIATYPE=ENVELOPES",
-    "@PJL SET MEDIATYPE=ENVTHICK", "@PJL SET MEDIATYPE=ENVTHIN", "@PJL SET MEDIATYPE=RECYCLED",
-    "@PJL SET MEDIATYPE=LABEL", "@PJL SET MEDIATYPE=COLOR", "@PJL SET MEDIATYPE=GLOSSY",
-    "@PJL SET MEDIATYPE=LETTERHEAD", "@PJL SET MEDIATYPE=HOLEPUNCHED", "@PJL SET LESSPAPERCURL=OFF",
-    "@PJL SET LESSPAPERCURL=ON", "@PJL SET FIXINTENSITYUP=OFF", "@PJL SET FIXINTENSITYUP=ON",
-    "@PJL SET QUIETMODE=ON", "@PJL DEFAULT AUTOSLEEP=ON", "@PJL SET AUTOSLEEP=ON",
+    "\x1b%-12345X",
+    "\x1b#+54321X_VORN@PJL",
+    "@PJL SET REPRINT=OFF",
+    "@PJL SET HOLD=STORE",
+    "@PJL SET HOLDTYPE=PRIVATE",
+    "@PJL PRINTLOG ITEM = 1,PRINTER",
+    "@PJL SET RENDERMODE=COLOR",
+    "@PJL SET RENDERMODE=GRAYSCALE",
+    "@PJL SET COLORMODE=AUTO",
+    "@PJL SET COLORMODE=NONE",
+    "@PJL SET COLORADAPT=OFF",
+    "@PJL SET COLORADAPT=ON",
+    "@PJL SET RESOLUTION=300",
+    "@PJL SET RESOLUTION=600",
+    "@PJL SET HQMMODE=OFF",
+    "@PJL SET APTMODE=OFF",
+    "@PJL SET APTMODE=B8H",
+    "@PJL SET PAPERFEEDSPEED=FULL",
+    "@PJL SET ECONOMODE=ON",
+    "@PJL SET ECONOMODE=OFF",
+    "@PJL SET SOURCETRAY=MPTRAY",
+    "@PJL SET SOURCETRAY=TRAY1",
+    "@PJL SET SOURCETRAY=TRAY2",
+    "@PJL SET SOURCETRAY=TRAY3",
+    "@PJL SET SOURCETRAY=TRAY4",
+    "@PJL SET SOURCETRAY=AUTO",
+    "@PJL SET PCLMPFIX=ON",
+    "@PJL SET PCLT1FIX=ON",
+    "@PJL SET PCLT2FIX=ON",
+    "@PJL SET PCLT3FIX=ON",
+    "@PJL SET PCLT4FIX=ON",
+    "@PJL SET PAPER=JISB5",
+    "@PJL SET MEDIATYPE=REGULAR",
+    "@PJL SET MEDIATYPE=THIN",
+    "@PJL SET MEDIATYPE=THICK",
+    "@PJL SET MEDIATYPE=THICK2",
+    "@PJL SET MEDIATYPE=BOND",
+    "@PJL SET MEDIATYPE=ENVELOPES",
+    "@PJL SET MEDIATYPE=ENVTHICK",
+    "@PJL SET MEDIATYPE=ENVTHIN",
+    "@PJL SET MEDIATYPE=RECYCLED",
+    "@PJL SET MEDIATYPE=LABEL",
+    "@PJL SET MEDIATYPE=COLOR",
+    "@PJL SET MEDIATYPE=GLOSSY",
+    "@PJL SET MEDIATYPE=LETTERHEAD",
+    "@PJL SET MEDIATYPE=HOLEPUNCHED",
+    "@PJL SET LESSPAPERCURL=OFF",
+    "@PJL SET LESSPAPERCURL=ON",
+    "@PJL SET FIXINTENSITYUP=OFF",
+    "@PJL SET FIXINTENSITYUP=ON",
+    "@PJL SET QUIETMODE=ON",
+    "@PJL DEFAULT AUTOSLEEP=ON",
+    "@PJL SET AUTOSLEEP=ON",
 };
 
-bool isContinuation(char c) { return (static_cast<unsigned char>(c) & 0xC0) == 0x80; }
+bool isContinuation(char c) {
+  return (static_cast<unsigned char>(c) & 0xC0) == 0x80;
+}
 
 char madeSafe(char c) {
   unsigned char u = static_cast<unsigned char>(c);
@@ -180,7 +219,8 @@ void checkHeader(const hrv::Header& h, const hrv::HeaderInput& in) {
     }
     bool known = false;
     for (const ValueLine& v : valueLines) {
-      if (line.size() < v.prefix.size() + v.suffix.size() || line.compare(0, v.prefix.size(), v.prefix) != 0 ||
+      if (line.size() < v.prefix.size() + v.suffix.size() ||
+          line.compare(0, v.prefix.size(), v.prefix) != 0 ||
           line.compare(line.size() - v.suffix.size(), v.suffix.size(), v.suffix) != 0)
         continue;
       const std::string_view shown =
@@ -197,15 +237,17 @@ void checkHeader(const hrv::Header& h, const hrv::HeaderInput& in) {
 
   // Values cannot add or hide lines: each of these comes exactly once.
   const bool secure = s.password != "False";
-  for (const char* prefix : {"@PJL SET USERNAME=\"", "@PJL SET JOBNAME=\"", "@PJL JOB NAME=\"",
-                             "@PJL PRINTLOG ITEM = 2,", "@PJL PRINTLOG ITEM = 3,", "@PJL PRINTLOG ITEM = 4,",
-                             "@PJL SET JOBTIME = "})
+  for (const char* prefix :
+       {"@PJL SET USERNAME=\"", "@PJL SET JOBNAME=\"", "@PJL JOB NAME=\"", "@PJL PRINTLOG ITEM = 2,",
+        "@PJL PRINTLOG ITEM = 3,", "@PJL PRINTLOG ITEM = 4,", "@PJL SET JOBTIME = "})
     FUZZ_CHECK(seen[prefix] == 1, "%d lines of %s", seen[prefix], prefix);
-  FUZZ_CHECK(seen["@PJL SET LOGINUSER=\""] == (secure ? 1 : 0), "LOGINUSER lines: %d", seen["@PJL SET LOGINUSER=\""]);
+  FUZZ_CHECK(seen["@PJL SET LOGINUSER=\""] == (secure ? 1 : 0), "LOGINUSER lines: %d",
+             seen["@PJL SET LOGINUSER=\""]);
   FUZZ_CHECK(seen["@PJL SET HOLDKEY="] == (secure ? 1 : 0), "HOLDKEY lines: %d", seen["@PJL SET HOLDKEY="]);
 
-  static const std::set<std::string> kPositions = {"-dMediaPosition=1", "-dMediaPosition=3", "-dMediaPosition=4",
-                                                   "-dMediaPosition=5", "-dMediaPosition=7", "-dMediaPosition=8"};
+  static const std::set<std::string> kPositions = {"-dMediaPosition=1", "-dMediaPosition=3",
+                                                   "-dMediaPosition=4", "-dMediaPosition=5",
+                                                   "-dMediaPosition=7", "-dMediaPosition=8"};
   FUZZ_CHECK(kPositions.count(h.mediaPosition), "media position %s", h.mediaPosition.c_str());
 }
 

@@ -16,10 +16,10 @@
 
 namespace {
 
-const std::set<std::string> kSizeNames = {
-    "Letter", "Legal", "MexicoLegal", "Folio", "IndiaLegal", "Executive", "A4",
-    "A5", "A5L", "A6", "210x270mm", "Env10", "EnvMonarch", "EnvDL", "EnvC5",
-    "ISOB5", "B5", "195x270mm", "184x260mm", "197x273mm"};
+const std::set<std::string> kSizeNames = {"Letter",    "Legal", "MexicoLegal", "Folio",     "IndiaLegal",
+                                          "Executive", "A4",    "A5",          "A5L",       "A6",
+                                          "210x270mm", "Env10", "EnvMonarch",  "EnvDL",     "EnvC5",
+                                          "ISOB5",     "B5",    "195x270mm",   "184x260mm", "197x273mm"};
 
 // Scans `bytes` as a spool file. The buffers are kept between runs: fresh
 // 64 KiB allocations would cost more than the scan.
@@ -56,10 +56,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
              alone.paperSize.c_str());
 
   const hrv::Inspection shifted = inspect(afterFiller((size_t{1} << 16) + shift, file));
-  FUZZ_CHECK(shifted.pages == alone.pages && shifted.copies == alone.copies && shifted.paperSize == alone.paperSize,
-             "after %zu bytes of lines: %d pages, %d copies, \"%s\"; alone: %d, %d, \"%s\"", (size_t{1} << 16) + shift,
-             shifted.pages, shifted.copies, shifted.paperSize.c_str(), alone.pages, alone.copies,
-             alone.paperSize.c_str());
+  FUZZ_CHECK(
+      shifted.pages == alone.pages && shifted.copies == alone.copies && shifted.paperSize == alone.paperSize,
+      "after %zu bytes of lines: %d pages, %d copies, \"%s\"; alone: %d, %d, \"%s\"",
+      (size_t{1} << 16) + shift, shifted.pages, shifted.copies, shifted.paperSize.c_str(), alone.pages,
+      alone.copies, alone.paperSize.c_str());
 
   std::string framedFile = "MediaBox[0 0 595.3 842]\n" + file + "\n%%Pages: 7\n/#copies 3\n";
   const hrv::Inspection framed = inspect(framedFile);

@@ -11,7 +11,7 @@
 
 namespace hrvfuzz {
 
-inline void qtMessage(QtMsgType type, const QMessageLogContext &, const QString &text) {
+inline void qtMessage(QtMsgType type, const QMessageLogContext&, const QString& text) {
   if (type == QtDebugMsg || type == QtInfoMsg) return;
   std::fprintf(stderr, "Qt message: %s\n", text.toLocal8Bit().constData());
   std::abort();

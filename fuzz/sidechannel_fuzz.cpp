@@ -35,6 +35,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       FUZZ_CHECK(status == hrv::kScTooBig || status == hrv::kScBadMessage, "status %d", status);
     }
   }
-  if (usable && msg[0] != expect) FUZZ_CHECK(status == hrv::kScBadMessage, "wrong command, status %d", status);
+  if (usable && msg[0] != expect)
+    FUZZ_CHECK(status == hrv::kScBadMessage, "wrong command, status %d", status);
   return 0;
 }

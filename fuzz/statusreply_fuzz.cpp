@@ -19,7 +19,7 @@ using namespace hrv::monitor;
 // shown state of level 1..3 makes the window visible again.
 class View : public MonitorView {
  public:
-  explicit View(const MonitorCore &core) : core_(core) {}
+  explicit View(const MonitorCore& core) : core_(core) {}
   int level = 0, hidden = 0, jobInfoReads = 0, shows = 0;
   QString balloonText;
 
@@ -28,13 +28,13 @@ class View : public MonitorView {
   QString bubbleText() const override { return balloonText; }
   QString bubbleTitle() const override { return QString(); }
   void readPrintJobInfo() override { ++jobInfoReads; }
-  void showMessageOnWindow(int lvl, const QString &title, const QString &message) override {
+  void showMessageOnWindow(int lvl, const QString& title, const QString& message) override {
     ++shows;
     lastTitle = title;
     // Whatever the decoder shows is the catalogue entry of the code it has
     // just recorded, or the ready state of the no-reply rules.
     const int code = core_.lastStatusCode();
-    const StatusEntry *e = findStatusEntry(code, core_.variant());
+    const StatusEntry* e = findStatusEntry(code, core_.variant());
     const bool ready = lvl == kLevelInformation && title == QString::fromUtf8(kReadyTitle) &&
                        message == QString::fromUtf8(kReadyMessage);
     FUZZ_CHECK(ready || (e && e->level == lvl && e->title == title && e->message == message),
@@ -49,10 +49,10 @@ class View : public MonitorView {
   QString lastTitle;
 
  private:
-  const MonitorCore &core_;
+  const MonitorCore& core_;
 };
 
-bool asciiWithoutNul(const QByteArray &b) {
+bool asciiWithoutNul(const QByteArray& b) {
   for (char c : b)
     if (c == '\0' || static_cast<unsigned char>(c) > 0x7F) return false;
   return true;
@@ -60,7 +60,7 @@ bool asciiWithoutNul(const QByteArray &b) {
 
 }  // namespace
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   hrvfuzz::quietQt();
   hrvfuzz::FuzzInput in(data, size);
   const uint8_t flags = in.byte();
@@ -72,7 +72,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   // Any earlier code (it may have shown something already).
   core.justStatusCodeShow(in.int32(), view);
   // What the balloon said last: printing, cancelled, initialising or else.
-  const char *balloons[] = {"", "打印机正在打印", "打印作业被取消", "打印机正在初始化打印引擎，请稍后……"};
+  const char* balloons[] = {"", "打印机正在打印", "打印作业被取消", "打印机正在初始化打印引擎，请稍后……"};
   view.balloonText = QString::fromUtf8(balloons[(flags >> 5) & 3]);
   const int number = in.int32();
   const int codeBefore = core.lastStatusCode();
@@ -85,7 +85,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   core.execReturnMsg(reply, view);
   int pieces = 0;
   QByteArray lastPiece;
-  for (const QByteArray &piece : reply.split('\r'))
+  for (const QByteArray& piece : reply.split('\r'))
     if (piece.contains("CODE=")) {
       ++pieces;
       lastPiece = piece;
@@ -105,14 +105,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   core.execReturnMsg("CODE=40021\r\n", view);
   FUZZ_CHECK(core.lastStatusCode() == 40021, "real reply gave code %d", core.lastStatusCode());
   if (codeAfterReply != 40021)
-    FUZZ_CHECK(view.shows == 1 && view.level == kLevelCritical && view.lastTitle == QStringLiteral("盖子未合上"),
-               "real reply not shown (%d shows)", view.shows);
+    FUZZ_CHECK(
+        view.shows == 1 && view.level == kLevelCritical && view.lastTitle == QStringLiteral("盖子未合上"),
+        "real reply not shown (%d shows)", view.shows);
 
   // The no-reply rules keep their counter within 0..3.
   for (int i = 0; i < 5; ++i) {
     core.applyNoReply(usbNoReplyRule(1 + (i & 1), view.bubbleText()), view);
     core.applyNoReply(netEmptyReplyRule(view.balloonText), view);
-    FUZZ_CHECK(core.readyWaitCount() >= 0 && core.readyWaitCount() <= 3, "wait count %d", core.readyWaitCount());
+    FUZZ_CHECK(core.readyWaitCount() >= 0 && core.readyWaitCount() <= 3, "wait count %d",
+               core.readyWaitCount());
   }
 
   // The same bytes as a state-file line: a class of 1..4, 4 for 88888 only,
@@ -122,14 +124,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   const int code = codeFromLine(line);
   FUZZ_CHECK(cls >= 1 && cls <= 4, "class %d", cls);
   FUZZ_CHECK((cls == 4) == (code == 88888), "class %d for code %d", cls, code);
-  if (const StatusEntry *e = findStatusEntry(code); e && code != 88888)
+  if (const StatusEntry* e = findStatusEntry(code); e && code != 88888)
     FUZZ_CHECK(cls == e->level, "class %d for code %d of level %d", cls, code, e->level);
   // Both readings of a line agree on plain text (the state file is read as
   // text, the printer's reply as bytes).
   if (asciiWithoutNul(reply))
     FUZZ_CHECK(codeFromLine(reply) == code, "bytes give %d, text gives %d", codeFromLine(reply), code);
   // A well-formed line gives its number back.
-  FUZZ_CHECK(codeFromLine(QByteArray("CODE=") + QByteArray::number(number) + "\r\n") == number, "number %d lost",
-             number);
+  FUZZ_CHECK(codeFromLine(QByteArray("CODE=") + QByteArray::number(number) + "\r\n") == number,
+             "number %d lost", number);
   return 0;
 }

@@ -9,4 +9,4 @@
 // Standard output of `program` run with `arguments`, waited for at most
 // hrv::kLpstatTimeoutMs. A program that cannot start, fails or hangs gives
 // what it wrote so far (a hanging one is killed).
-QByteArray runLpstat(const QString &program, const QStringList &arguments);
+QByteArray runLpstat(const QString& program, const QStringList& arguments);

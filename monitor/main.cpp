@@ -5,6 +5,6 @@
 #include "monitorconfig.h"
 #include "usbstatussource.h"
 
-int main(int argc, char *argv[]) {
-    return runMonitor(argc, argv, usbMonitorConfig(), [] { return std::make_unique<UsbStatusSource>(); });
+int main(int argc, char* argv[]) {
+  return runMonitor(argc, argv, usbMonitorConfig(), [] { return std::make_unique<UsbStatusSource>(); });
 }

@@ -26,86 +26,86 @@ class MainWindow;
 }
 
 class MainWindow : public QWidget, public hrv::monitor::MonitorView {
-    Q_OBJECT
+  Q_OBJECT
 
-public:
-    MainWindow(const MonitorConfig &config, std::unique_ptr<StatusSource> source, QWidget *parent = nullptr);
-    ~MainWindow() override;
+ public:
+  MainWindow(const MonitorConfig& config, std::unique_ptr<StatusSource> source, QWidget* parent = nullptr);
+  ~MainWindow() override;
 
-    // Shows a state: window texts, title colour and picture by level, tray
-    // icon and balloon on a change of level, the window for warnings and
-    // errors, and the timer that hides it again.
-    void showMessageOnWindow(int level, const QString &title, const QString &message) override;
-    // Raises the balloon of a new level (or of every state, when configured).
-    void triggerBubbleOn(int level, const QString &title, const QString &message);
-    // Decodes a printer reply (or a state-file line) and shows its codes.
-    void execReturnMsg(const QByteArray &reply);
-    // The settings of the last job into the five labels.
-    void readPrintJobInfo() override;
+  // Shows a state: window texts, title colour and picture by level, tray
+  // icon and balloon on a change of level, the window for warnings and
+  // errors, and the timer that hides it again.
+  void showMessageOnWindow(int level, const QString& title, const QString& message) override;
+  // Raises the balloon of a new level (or of every state, when configured).
+  void triggerBubbleOn(int level, const QString& title, const QString& message);
+  // Decodes a printer reply (or a state-file line) and shows its codes.
+  void execReturnMsg(const QByteArray& reply);
+  // The settings of the last job into the five labels.
+  void readPrintJobInfo() override;
 
-    int currentLevel() const override { return currentLevel_; }
-    int windowHidden() const override { return windowHidden_; }
-    QString bubbleText() const override { return bubbleText_; }
-    QString bubbleTitle() const override { return bubbleTitle_; }
-    int userShown() const { return userShown_; }
+  int currentLevel() const override { return currentLevel_; }
+  int windowHidden() const override { return windowHidden_; }
+  QString bubbleText() const override { return bubbleText_; }
+  QString bubbleTitle() const override { return bubbleTitle_; }
+  int userShown() const { return userShown_; }
 
-    const MonitorConfig &config() const { return config_; }
-    hrv::monitor::MonitorCore &core() { return core_; }
-    QSystemTrayIcon *trayIcon() const { return trayIcon_; }
-    Ui::MainWindow *form() const { return ui; }
+  const MonitorConfig& config() const { return config_; }
+  hrv::monitor::MonitorCore& core() { return core_; }
+  QSystemTrayIcon* trayIcon() const { return trayIcon_; }
+  Ui::MainWindow* form() const { return ui; }
 
-signals:
-    // A tray balloon was raised (the tray shows it when it can).
-    void balloonShown(const QString &title, const QString &message, int icon, int msecs);
+ signals:
+  // A tray balloon was raised (the tray shows it when it can).
+  void balloonShown(const QString& title, const QString& message, int icon, int msecs);
 
-public slots:
-    void setIcon(int index);
-    void showMessage();
-    void iconActivated(QSystemTrayIcon::ActivationReason reason);
-    void windowClose();
-    void printerStateCheck();
+ public slots:
+  void setIcon(int index);
+  void showMessage();
+  void iconActivated(QSystemTrayIcon::ActivationReason reason);
+  void windowClose();
+  void printerStateCheck();
 
-protected:
-    void closeEvent(QCloseEvent *event) override;
+ protected:
+  void closeEvent(QCloseEvent* event) override;
 
-private:
-    struct LevelIcon {
-        QString toolTip;
-        QIcon icon;
-    };
-    struct LevelMessageIcon {
-        QString label;
-        QSystemTrayIcon::MessageIcon messageIcon;
-        QIcon picture;
-    };
+ private:
+  struct LevelIcon {
+    QString toolTip;
+    QIcon icon;
+  };
+  struct LevelMessageIcon {
+    QString label;
+    QSystemTrayIcon::MessageIcon messageIcon;
+    QIcon picture;
+  };
 
-    void createActions();
-    void createTrayIcon();
-    void waitForSystemTray();
-    void raiseBalloon(const QString &title, const QString &message, QSystemTrayIcon::MessageIcon icon,
-                      int msecs);
-    QSystemTrayIcon::MessageIcon messageIconOf(int level) const;
+  void createActions();
+  void createTrayIcon();
+  void waitForSystemTray();
+  void raiseBalloon(const QString& title, const QString& message, QSystemTrayIcon::MessageIcon icon,
+                    int msecs);
+  QSystemTrayIcon::MessageIcon messageIconOf(int level) const;
 
-    const MonitorConfig config_;
-    std::unique_ptr<StatusSource> source_;
-    hrv::monitor::MonitorCore core_;
-    Ui::MainWindow *ui = nullptr;
+  const MonitorConfig config_;
+  std::unique_ptr<StatusSource> source_;
+  hrv::monitor::MonitorCore core_;
+  Ui::MainWindow* ui = nullptr;
 
-    QSystemTrayIcon *trayIcon_ = nullptr;
-    QMenu *trayMenu = nullptr;
-    QAction *hideAction = nullptr;
-    QAction *restoreAction = nullptr;
-    QAction *quitAction = nullptr;
-    QTimer *pollTimer = nullptr;
-    QTimer *closeTimer = nullptr;
+  QSystemTrayIcon* trayIcon_ = nullptr;
+  QMenu* trayMenu = nullptr;
+  QAction* hideAction = nullptr;
+  QAction* restoreAction = nullptr;
+  QAction* quitAction = nullptr;
+  QTimer* pollTimer = nullptr;
+  QTimer* closeTimer = nullptr;
 
-    // Lookup tables, indexed by level (levelMessageIcons from level 1).
-    QVector<LevelIcon> levelIcons;
-    QVector<LevelMessageIcon> levelMessageIcons;
+  // Lookup tables, indexed by level (levelMessageIcons from level 1).
+  QVector<LevelIcon> levelIcons;
+  QVector<LevelMessageIcon> levelMessageIcons;
 
-    int currentLevel_ = 0;
-    QString bubbleTitle_;
-    QString bubbleText_;
-    int windowHidden_ = 0;
-    int userShown_ = 0;
+  int currentLevel_ = 0;
+  QString bubbleTitle_;
+  QString bubbleText_;
+  int windowHidden_ = 0;
+  int userShown_ = 0;
 };

@@ -12,4 +12,4 @@ using StatusSourceFactory = std::function<std::unique_ptr<StatusSource>()>;
 
 // Returns the process exit code: 0 at once when the program already runs
 // for this user, else the event loop's result.
-int runMonitor(int &argc, char **argv, const MonitorConfig &config, const StatusSourceFactory &makeSource);
+int runMonitor(int& argc, char** argv, const MonitorConfig& config, const StatusSourceFactory& makeSource);

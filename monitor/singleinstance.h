@@ -10,24 +10,24 @@
 #include <memory>
 
 class SingleInstance {
-public:
-    // Takes the lock for the running program (QCoreApplication must exist).
-    SingleInstance();
-    // The same for a program path given explicitly.
-    explicit SingleInstance(const QString &programPath);
-    ~SingleInstance();
-    SingleInstance(const SingleInstance &) = delete;
-    SingleInstance &operator=(const SingleInstance &) = delete;
+ public:
+  // Takes the lock for the running program (QCoreApplication must exist).
+  SingleInstance();
+  // The same for a program path given explicitly.
+  explicit SingleInstance(const QString& programPath);
+  ~SingleInstance();
+  SingleInstance(const SingleInstance&) = delete;
+  SingleInstance& operator=(const SingleInstance&) = delete;
 
-    // True when another process of the same program holds the lock.
-    bool isRunning() const { return running_; }
-    QString lockFilePath() const { return path_; }
+  // True when another process of the same program holds the lock.
+  bool isRunning() const { return running_; }
+  QString lockFilePath() const { return path_; }
 
-    // The lock file that guards `programPath` for the current user.
-    static QString lockFilePathFor(const QString &programPath);
+  // The lock file that guards `programPath` for the current user.
+  static QString lockFilePathFor(const QString& programPath);
 
-private:
-    QString path_;
-    std::unique_ptr<QLockFile> lock_;
-    bool running_ = false;
+ private:
+  QString path_;
+  std::unique_ptr<QLockFile> lock_;
+  bool running_ = false;
 };

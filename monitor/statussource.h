@@ -6,10 +6,10 @@
 class MainWindow;
 
 class StatusSource {
-public:
-    virtual ~StatusSource() = default;
-    // Called once, as the last step of the window's construction.
-    virtual void start(MainWindow &window) { (void)window; }
-    // One polling step (the window's printerStateCheck).
-    virtual void poll(MainWindow &window) = 0;
+ public:
+  virtual ~StatusSource() = default;
+  // Called once, as the last step of the window's construction.
+  virtual void start(MainWindow& window) { (void)window; }
+  // One polling step (the window's printerStateCheck).
+  virtual void poll(MainWindow& window) = 0;
 };

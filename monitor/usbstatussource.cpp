@@ -9,53 +9,78 @@
 namespace mon = hrv::monitor;
 
 UsbStatusSource::Setup UsbStatusSource::installed() {
-    return {QString::fromLatin1(hrv::kProcRoot), QString::fromLatin1(hrv::kLpstatProgram),
-            QString::fromLatin1(hrv::kUsbPrinterState)};
+  return {QString::fromLatin1(hrv::kProcRoot), QString::fromLatin1(hrv::kLpstatProgram),
+          QString::fromLatin1(hrv::kUsbPrinterState)};
 }
 
 UsbStatusSource::UsbStatusSource(Setup setup) : setup_(std::move(setup)) {}
 
-void UsbStatusSource::start(MainWindow &window) { window_ = &window; }
-
-void UsbStatusSource::poll(MainWindow &window) {
-    window_ = &window;
-    window.core().printerStateCheck(*this);
+void UsbStatusSource::start(MainWindow& window) {
+  window_ = &window;
 }
 
-int UsbStatusSource::currentLevel() const { return window_->currentLevel(); }
-int UsbStatusSource::windowHidden() const { return window_->windowHidden(); }
-QString UsbStatusSource::bubbleText() const { return window_->bubbleText(); }
-QString UsbStatusSource::bubbleTitle() const { return window_->bubbleTitle(); }
-void UsbStatusSource::showMessageOnWindow(int level, const QString &title, const QString &message) {
-    window_->showMessageOnWindow(level, title, message);
+void UsbStatusSource::poll(MainWindow& window) {
+  window_ = &window;
+  window.core().printerStateCheck(*this);
 }
-void UsbStatusSource::readPrintJobInfo() { window_->readPrintJobInfo(); }
 
-bool UsbStatusSource::checkPrintingProcess() { return mon::filterProcessRunning(setup_.procRoot); }
+int UsbStatusSource::currentLevel() const {
+  return window_->currentLevel();
+}
+int UsbStatusSource::windowHidden() const {
+  return window_->windowHidden();
+}
+QString UsbStatusSource::bubbleText() const {
+  return window_->bubbleText();
+}
+QString UsbStatusSource::bubbleTitle() const {
+  return window_->bubbleTitle();
+}
+void UsbStatusSource::showMessageOnWindow(int level, const QString& title, const QString& message) {
+  window_->showMessageOnWindow(level, title, message);
+}
+void UsbStatusSource::readPrintJobInfo() {
+  window_->readPrintJobInfo();
+}
 
-QByteArray UsbStatusSource::runLpstat(const QStringList &arguments) const {
-    return ::runLpstat(setup_.lpstatProgram, arguments);
+bool UsbStatusSource::checkPrintingProcess() {
+  return mon::filterProcessRunning(setup_.procRoot);
+}
+
+QByteArray UsbStatusSource::runLpstat(const QStringList& arguments) const {
+  return ::runLpstat(setup_.lpstatProgram, arguments);
 }
 
 bool UsbStatusSource::checkPrintJob() {
-    return mon::hasPrintJobFromLpstat(runLpstat(mon::lpstatJobArguments(mon::MonitorVariant::Usb)),
-                                      mon::MonitorVariant::Usb);
+  return mon::hasPrintJobFromLpstat(runLpstat(mon::lpstatJobArguments(mon::MonitorVariant::Usb)),
+                                    mon::MonitorVariant::Usb);
 }
 
 bool UsbStatusSource::checkPrinterLink() {
-    // Diagnostic only: which of the two queues exist goes to the debug output.
-    return mon::checkPrinterLinkFromLpstat(runLpstat(mon::lpstatQueueArguments()));
+  // Diagnostic only: which of the two queues exist goes to the debug output.
+  return mon::checkPrinterLinkFromLpstat(runLpstat(mon::lpstatQueueArguments()));
 }
 
-int UsbStatusSource::initDevice() { return usbChannel.initDevice(); }
-int UsbStatusSource::checkUSBDevice() { return usbChannel.checkUSBDevice(); }
-
-int UsbStatusSource::sendCmd(const QByteArray &request) {
-    QByteArray bytes = request;
-    return usbChannel.SendCmd(reinterpret_cast<unsigned char *>(bytes.data()), static_cast<unsigned>(bytes.size()));
+int UsbStatusSource::initDevice() {
+  return usbChannel.initDevice();
+}
+int UsbStatusSource::checkUSBDevice() {
+  return usbChannel.checkUSBDevice();
 }
 
-int UsbStatusSource::readCmd(unsigned char *buffer, unsigned int length) { return usbChannel.ReadCmd(buffer, length); }
-int UsbStatusSource::releaseDevice() { return usbChannel.releaseDevice(); }
+int UsbStatusSource::sendCmd(const QByteArray& request) {
+  QByteArray bytes = request;
+  return usbChannel.SendCmd(reinterpret_cast<unsigned char*>(bytes.data()),
+                            static_cast<unsigned>(bytes.size()));
+}
 
-QString UsbStatusSource::readPrinterState() { return mon::readPrinterState(setup_.printerStatePath); }
+int UsbStatusSource::readCmd(unsigned char* buffer, unsigned int length) {
+  return usbChannel.ReadCmd(buffer, length);
+}
+int UsbStatusSource::releaseDevice() {
+  return usbChannel.releaseDevice();
+}
+
+QString UsbStatusSource::readPrinterState() {
+  return mon::readPrinterState(setup_.printerStatePath);
+}

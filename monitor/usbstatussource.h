@@ -13,44 +13,44 @@
 #include "usb_communicate.h"
 
 class UsbStatusSource : public StatusSource, private hrv::monitor::UsbPollHost {
-public:
-    struct Setup {
-        QString procRoot;          // the process table ("/proc")
-        QString lpstatProgram;     // the CUPS listing program ("lpstat", found on PATH)
-        QString printerStatePath;  // the USB filter's printerState
-    };
-    // The installed paths.
-    static Setup installed();
+ public:
+  struct Setup {
+    QString procRoot;          // the process table ("/proc")
+    QString lpstatProgram;     // the CUPS listing program ("lpstat", found on PATH)
+    QString printerStatePath;  // the USB filter's printerState
+  };
+  // The installed paths.
+  static Setup installed();
 
-    explicit UsbStatusSource(Setup setup = installed());
+  explicit UsbStatusSource(Setup setup = installed());
 
-    void start(MainWindow &window) override;
-    void poll(MainWindow &window) override;
+  void start(MainWindow& window) override;
+  void poll(MainWindow& window) override;
 
-private:
-    // hrv::monitor::MonitorView, forwarded to the window.
-    int currentLevel() const override;
-    int windowHidden() const override;
-    QString bubbleText() const override;
-    QString bubbleTitle() const override;
-    void showMessageOnWindow(int level, const QString &title, const QString &message) override;
-    void readPrintJobInfo() override;
+ private:
+  // hrv::monitor::MonitorView, forwarded to the window.
+  int currentLevel() const override;
+  int windowHidden() const override;
+  QString bubbleText() const override;
+  QString bubbleTitle() const override;
+  void showMessageOnWindow(int level, const QString& title, const QString& message) override;
+  void readPrintJobInfo() override;
 
-    // hrv::monitor::UsbPollHost
-    bool checkPrintingProcess() override;
-    bool checkPrintJob() override;
-    bool checkPrinterLink() override;
-    int initDevice() override;
-    int checkUSBDevice() override;
-    int sendCmd(const QByteArray &request) override;
-    int readCmd(unsigned char *buffer, unsigned int length) override;
-    int releaseDevice() override;
-    QString readPrinterState() override;
+  // hrv::monitor::UsbPollHost
+  bool checkPrintingProcess() override;
+  bool checkPrintJob() override;
+  bool checkPrinterLink() override;
+  int initDevice() override;
+  int checkUSBDevice() override;
+  int sendCmd(const QByteArray& request) override;
+  int readCmd(unsigned char* buffer, unsigned int length) override;
+  int releaseDevice() override;
+  QString readPrinterState() override;
 
-    // Standard output of one lpstat run (empty when it cannot run).
-    QByteArray runLpstat(const QStringList &arguments) const;
+  // Standard output of one lpstat run (empty when it cannot run).
+  QByteArray runLpstat(const QStringList& arguments) const;
 
-    Setup setup_;
-    MainWindow *window_ = nullptr;
-    usb_communicate usbChannel;
+  Setup setup_;
+  MainWindow* window_ = nullptr;
+  usb_communicate usbChannel;
 };

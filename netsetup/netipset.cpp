@@ -26,266 +26,245 @@ const char kQueueFailed[] = "添加网络打印机失败！";
 const char kSetFailed[] = "设置打印机IP地址失败！";
 
 bool openFailed(int result) {
-    return result == usb_communicate::kNoPrinter || result == usb_communicate::kDetachOrReleaseFailed;
+  return result == usb_communicate::kNoPrinter || result == usb_communicate::kDetachOrReleaseFailed;
 }
 
 }  // namespace
 
 QueueSetup QueueSetup::system() {
-    return {QString::fromUtf8(hrv::kNetIpInfo), QString::fromUtf8(hrv::kSaneConf),
-            QString::fromUtf8(hrv::kCupsInitScript), &netsetup::runCommand};
+  return {QString::fromUtf8(hrv::kNetIpInfo), QString::fromUtf8(hrv::kSaneConf),
+          QString::fromUtf8(hrv::kCupsInitScript), &netsetup::runCommand};
 }
 
-netIpSet::netIpSet(QWidget *parent) : netIpSet(QueueSetup::system(), parent) {}
+netIpSet::netIpSet(QWidget* parent) : netIpSet(QueueSetup::system(), parent) {}
 
-netIpSet::netIpSet(QueueSetup setup, QWidget *parent)
+netIpSet::netIpSet(QueueSetup setup, QWidget* parent)
     : QMainWindow(parent),
       ui(std::make_unique<Ui::netIpSet>()),
       setup_(std::move(setup)),
       checkIpCmd(netsetup::kReadRequest) {
-    ui->setupUi(this);
-    connect(ui->findPrinter, &QPushButton::clicked, this, &netIpSet::on_findPrinter_clicked);
-    connect(ui->addPrinter, &QPushButton::clicked, this, &netIpSet::on_addPrinter_clicked);
-    connect(ui->IDOK, &QPushButton::clicked, this, &netIpSet::on_IDOK_clicked);
-    connect(ui->clearBtn, &QPushButton::clicked, this, &netIpSet::on_clearBtn_clicked);
-    connect(ui->IDCANCEL, &QPushButton::clicked, this, &netIpSet::on_IDCANCEL_clicked);
+  ui->setupUi(this);
+  connect(ui->findPrinter, &QPushButton::clicked, this, &netIpSet::on_findPrinter_clicked);
+  connect(ui->addPrinter, &QPushButton::clicked, this, &netIpSet::on_addPrinter_clicked);
+  connect(ui->IDOK, &QPushButton::clicked, this, &netIpSet::on_IDOK_clicked);
+  connect(ui->clearBtn, &QPushButton::clicked, this, &netIpSet::on_clearBtn_clicked);
+  connect(ui->IDCANCEL, &QPushButton::clicked, this, &netIpSet::on_IDCANCEL_clicked);
 
-    QPalette palette = ui->informationAdmin->palette();
-    for (QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled})
-        palette.setBrush(group, QPalette::WindowText, QBrush(Qt::red, Qt::SolidPattern));
-    ui->informationAdmin->setPalette(palette);
+  QPalette palette = ui->informationAdmin->palette();
+  for (QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled})
+    palette.setBrush(group, QPalette::WindowText, QBrush(Qt::red, Qt::SolidPattern));
+  ui->informationAdmin->setPalette(palette);
 
-    findSequence(false);
+  findSequence(false);
 }
 
 netIpSet::~netIpSet() = default;
 
-void netIpSet::showStatus(const QString &text) { ui->informationAdmin->setText(text); }
+void netIpSet::showStatus(const QString& text) {
+  ui->informationAdmin->setText(text);
+}
 
-void netIpSet::changeEvent(QEvent *event) {
-    QMainWindow::changeEvent(event);
-    if (event->type() == QEvent::LanguageChange) {
-        ui->retranslateUi(this);
-        ui->informationAdmin->clear();
-        ui->Ip_label->clear();
-        ui->Mask_label->clear();
-        ui->Port_label->clear();
-    }
+void netIpSet::changeEvent(QEvent* event) {
+  QMainWindow::changeEvent(event);
+  if (event->type() == QEvent::LanguageChange) {
+    ui->retranslateUi(this);
+    ui->informationAdmin->clear();
+    ui->Ip_label->clear();
+    ui->Mask_label->clear();
+    ui->Port_label->clear();
+  }
 }
 
 void netIpSet::enableChange(bool usbMode) {
-    for (QWidget *w : {static_cast<QWidget *>(ui->IDOK), static_cast<QWidget *>(ui->clearBtn),
-                       static_cast<QWidget *>(ui->ipEdit), static_cast<QWidget *>(ui->maskEdit),
-                       static_cast<QWidget *>(ui->portEdit)})
-        w->setEnabled(usbMode);
-    if (usbMode)
-        ui->findPrinter->setEnabled(true);
-    ui->addPrinter->setEnabled(!usbMode);
-    ui->netIp->setEnabled(!usbMode);
-    ui->groupBox_3->setVisible(!usbMode);
-    ui->groupBox_2->setVisible(usbMode);
+  for (QWidget* w : {static_cast<QWidget*>(ui->IDOK), static_cast<QWidget*>(ui->clearBtn),
+                     static_cast<QWidget*>(ui->ipEdit), static_cast<QWidget*>(ui->maskEdit),
+                     static_cast<QWidget*>(ui->portEdit)})
+    w->setEnabled(usbMode);
+  if (usbMode) ui->findPrinter->setEnabled(true);
+  ui->addPrinter->setEnabled(!usbMode);
+  ui->netIp->setEnabled(!usbMode);
+  ui->groupBox_3->setVisible(!usbMode);
+  ui->groupBox_2->setVisible(usbMode);
 }
 
 // Opens the printer, reads its configuration into the window and releases
 // it again; without a printer the window switches to network-only mode.
 void netIpSet::findSequence(bool fromButton) {
-    int result = usb_communicate::kDetachOrReleaseFailed;
-    if (usbChannel.checkUSBDevice() == 1) {
-        qDebug() << "device attached";
-        result = usbChannel.initDevice();
-    } else {
-        qDebug() << "device disattach";
-    }
-    if (openFailed(result)) {
-        deviceOpen = false;
-        showStatus(QString::fromUtf8(kPrinterNotFound));
-        enableChange(false);
-        return;
-    }
-    deviceOpen = true;
-    enableChange(true);
-    showStatus(QString::fromUtf8(kUsbConnected));
-    if (fromButton)
-        qDebug() << "check ip";
-    readSequence();
-    usbChannel.releaseDevice();
-    deviceOpen = false;
-}
-
-void netIpSet::readSequence() {
-    QByteArray reply = writeAndReadPrinter(checkIpCmd);
-    if (reply.size() != netsetup::kRecordSize) {
-        reply = writeAndReadPrinter(checkIpCmd);
-        if (reply.size() != netsetup::kRecordSize)
-            reply = netsetup::kReadIpError;
-    }
-    // Only a record is 12 bytes long; the failure texts are not.
-    if (reply.size() != netsetup::kRecordSize) {
-        showStatus(QString::fromUtf8(kClickFind));
-        reply.clear();
-    }
-    findIp(reply);
-}
-
-QByteArray netIpSet::writeAndReadPrinter(const QByteArray &request) {
-    qDebug() << "write and read pinrter";
-    QByteArray send = request;
-    std::array<unsigned char, netsetup::kReplyBufferSize> buffer{};
-    if (usbChannel.SendCmd(reinterpret_cast<unsigned char *>(send.data()), static_cast<unsigned>(send.size())) !=
-        usb_communicate::kOk)
-        return netsetup::kSendError;
-
-    int oneByteReplies = 0;
-    for (;;) {
-        buffer.fill(0);
-        const int n = usbChannel.ReadCmd(buffer.data(), static_cast<unsigned>(buffer.size()));
-        if (n == 1) {
-            // A lone byte is never a reply worth looking at.
-            if (++oneByteReplies == netsetup::kMaxOneByteReplies)
-                return netsetup::kReadIpError;
-            continue;
-        }
-        if (n == usb_communicate::kReadFailed)
-            return netsetup::kReadIpError;
-        const QByteArray reply(reinterpret_cast<const char *>(buffer.data()), std::max(n, 0));
-        if (std::optional<QByteArray> record = netsetup::recordFromReply(reply))
-            return *record;
-        // Anything else is not meant for us: read on.
-    }
-}
-
-bool netIpSet::onlyWriteToPrinter(const QByteArray &command) {
-    std::array<unsigned char, netsetup::kSetRequestSize> buffer{};
-    std::copy_n(command.constData(), std::min<int>(command.size(), netsetup::kSetRequestSize), buffer.begin());
-    return usbChannel.SendCmd(buffer.data(), static_cast<unsigned>(buffer.size())) == usb_communicate::kOk;
-}
-
-bool netIpSet::setIp(const QByteArray &record) {
-    if (deviceOpen)
-        usbChannel.releaseDevice();
-    const bool attached = usbChannel.checkUSBDevice() == 1;
-    qDebug() << (attached ? "device attached" : "device disattach");
-    if (attached && !openFailed(usbChannel.initDevice())) {
-        deviceOpen = true;
-        const bool sent = onlyWriteToPrinter(netsetup::setRequest(record));
-        usbChannel.releaseDevice();
-        deviceOpen = false;
-        if (!sent)
-            showStatus(QString::fromUtf8(kSetFailed));
-        return sent;
-    }
+  int result = usb_communicate::kDetachOrReleaseFailed;
+  if (usbChannel.checkUSBDevice() == 1) {
+    qDebug() << "device attached";
+    result = usbChannel.initDevice();
+  } else {
+    qDebug() << "device disattach";
+  }
+  if (openFailed(result)) {
     deviceOpen = false;
     showStatus(QString::fromUtf8(kPrinterNotFound));
     enableChange(false);
-    return false;
+    return;
+  }
+  deviceOpen = true;
+  enableChange(true);
+  showStatus(QString::fromUtf8(kUsbConnected));
+  if (fromButton) qDebug() << "check ip";
+  readSequence();
+  usbChannel.releaseDevice();
+  deviceOpen = false;
 }
 
-void netIpSet::findIp(const QByteArray &record) {
-    if (record.isEmpty()) {
-        for (QLineEdit *edit : {ui->ipEdit, ui->maskEdit, ui->portEdit, ui->netIp})
-            edit->clear();
-        for (QLabel *label : {ui->Ip_label, ui->Mask_label, ui->Port_label})
-            label->clear();
-        showStatus(tr("获取当前打印机IP地址失败！"));
-        return;
+void netIpSet::readSequence() {
+  QByteArray reply = writeAndReadPrinter(checkIpCmd);
+  if (reply.size() != netsetup::kRecordSize) {
+    reply = writeAndReadPrinter(checkIpCmd);
+    if (reply.size() != netsetup::kRecordSize) reply = netsetup::kReadIpError;
+  }
+  // Only a record is 12 bytes long; the failure texts are not.
+  if (reply.size() != netsetup::kRecordSize) {
+    showStatus(QString::fromUtf8(kClickFind));
+    reply.clear();
+  }
+  findIp(reply);
+}
+
+QByteArray netIpSet::writeAndReadPrinter(const QByteArray& request) {
+  qDebug() << "write and read pinrter";
+  QByteArray send = request;
+  std::array<unsigned char, netsetup::kReplyBufferSize> buffer{};
+  if (usbChannel.SendCmd(reinterpret_cast<unsigned char*>(send.data()), static_cast<unsigned>(send.size())) !=
+      usb_communicate::kOk)
+    return netsetup::kSendError;
+
+  int oneByteReplies = 0;
+  for (;;) {
+    buffer.fill(0);
+    const int n = usbChannel.ReadCmd(buffer.data(), static_cast<unsigned>(buffer.size()));
+    if (n == 1) {
+      // A lone byte is never a reply worth looking at.
+      if (++oneByteReplies == netsetup::kMaxOneByteReplies) return netsetup::kReadIpError;
+      continue;
     }
-    const netsetup::DecodedRecord decoded = netsetup::decodeRecord(record);
-    for (const QString &line : decoded.trace)
-        qDebug().noquote() << line;
-    ui->ipEdit->setText(decoded.address);
-    ui->Ip_label->setText(decoded.address);
-    ui->maskEdit->setText(decoded.mask);
-    ui->Mask_label->setText(decoded.mask);
-    ui->portEdit->setText(decoded.gateway);
-    ui->Port_label->setText(decoded.gateway);
-    ui->netIp->setText(decoded.address);
-    showStatus(tr("获取当前打印机IP地址成功！"));
+    if (n == usb_communicate::kReadFailed) return netsetup::kReadIpError;
+    const QByteArray reply(reinterpret_cast<const char*>(buffer.data()), std::max(n, 0));
+    if (std::optional<QByteArray> record = netsetup::recordFromReply(reply)) return *record;
+    // Anything else is not meant for us: read on.
+  }
+}
+
+bool netIpSet::onlyWriteToPrinter(const QByteArray& command) {
+  std::array<unsigned char, netsetup::kSetRequestSize> buffer{};
+  std::copy_n(command.constData(), std::min<int>(command.size(), netsetup::kSetRequestSize), buffer.begin());
+  return usbChannel.SendCmd(buffer.data(), static_cast<unsigned>(buffer.size())) == usb_communicate::kOk;
+}
+
+bool netIpSet::setIp(const QByteArray& record) {
+  if (deviceOpen) usbChannel.releaseDevice();
+  const bool attached = usbChannel.checkUSBDevice() == 1;
+  qDebug() << (attached ? "device attached" : "device disattach");
+  if (attached && !openFailed(usbChannel.initDevice())) {
+    deviceOpen = true;
+    const bool sent = onlyWriteToPrinter(netsetup::setRequest(record));
+    usbChannel.releaseDevice();
+    deviceOpen = false;
+    if (!sent) showStatus(QString::fromUtf8(kSetFailed));
+    return sent;
+  }
+  deviceOpen = false;
+  showStatus(QString::fromUtf8(kPrinterNotFound));
+  enableChange(false);
+  return false;
+}
+
+void netIpSet::findIp(const QByteArray& record) {
+  if (record.isEmpty()) {
+    for (QLineEdit* edit : {ui->ipEdit, ui->maskEdit, ui->portEdit, ui->netIp}) edit->clear();
+    for (QLabel* label : {ui->Ip_label, ui->Mask_label, ui->Port_label}) label->clear();
+    showStatus(tr("获取当前打印机IP地址失败！"));
+    return;
+  }
+  const netsetup::DecodedRecord decoded = netsetup::decodeRecord(record);
+  for (const QString& line : decoded.trace) qDebug().noquote() << line;
+  ui->ipEdit->setText(decoded.address);
+  ui->Ip_label->setText(decoded.address);
+  ui->maskEdit->setText(decoded.mask);
+  ui->Mask_label->setText(decoded.mask);
+  ui->portEdit->setText(decoded.gateway);
+  ui->Port_label->setText(decoded.gateway);
+  ui->netIp->setText(decoded.address);
+  showStatus(tr("获取当前打印机IP地址成功！"));
 }
 
 void netIpSet::on_findPrinter_clicked() {
-    qDebug() << "on_findPrinter_clicked";
-    if (deviceOpen)
-        usbChannel.releaseDevice();
-    qDebug() << "on_findPrinter_clicked";
-    findSequence(true);
+  qDebug() << "on_findPrinter_clicked";
+  if (deviceOpen) usbChannel.releaseDevice();
+  qDebug() << "on_findPrinter_clicked";
+  findSequence(true);
 }
 
 void netIpSet::setAction() {
-    const QString address = ui->ipEdit->text();
-    const QString mask = ui->maskEdit->text();
-    const QString gateway = ui->portEdit->text();
-    if (address.isEmpty())
-        return showStatus(tr("请输入IP地址"));
-    if (!netsetup::checkIp(address))
-        return showStatus(tr("请检查IP地址是否正确"));
-    if (mask.isEmpty())
-        return showStatus(tr("请输入子网掩码"));
-    if (!netsetup::checkIp(mask))
-        return showStatus(tr("请检查子网掩码是否正确"));
-    if (gateway.isEmpty())
-        return showStatus(tr("请输入默认网关"));
-    if (!netsetup::checkIp(gateway))
-        return showStatus(tr("请检查默认网关是否正确"));
+  const QString address = ui->ipEdit->text();
+  const QString mask = ui->maskEdit->text();
+  const QString gateway = ui->portEdit->text();
+  if (address.isEmpty()) return showStatus(tr("请输入IP地址"));
+  if (!netsetup::checkIp(address)) return showStatus(tr("请检查IP地址是否正确"));
+  if (mask.isEmpty()) return showStatus(tr("请输入子网掩码"));
+  if (!netsetup::checkIp(mask)) return showStatus(tr("请检查子网掩码是否正确"));
+  if (gateway.isEmpty()) return showStatus(tr("请输入默认网关"));
+  if (!netsetup::checkIp(gateway)) return showStatus(tr("请检查默认网关是否正确"));
 
-    ui->netIp->setText(netsetup::canonicalIp(address));
-    // A printer that did not get the address must not get a queue for it.
-    if (!setIp(netsetup::encodeRecord(address, mask, gateway)))
-        return;
-    addPrinter(netsetup::canonicalIp(address));
+  ui->netIp->setText(netsetup::canonicalIp(address));
+  // A printer that did not get the address must not get a queue for it.
+  if (!setIp(netsetup::encodeRecord(address, mask, gateway))) return;
+  addPrinter(netsetup::canonicalIp(address));
 }
 
-void netIpSet::on_IDOK_clicked() { setAction(); }
+void netIpSet::on_IDOK_clicked() {
+  setAction();
+}
 
 void netIpSet::on_IDCANCEL_clicked() {
-    setAction();
-    if (deviceOpen) {
-        usbChannel.releaseDevice();
-        deviceOpen = false;
-    }
-    close();
+  setAction();
+  if (deviceOpen) {
+    usbChannel.releaseDevice();
+    deviceOpen = false;
+  }
+  close();
 }
 
 void netIpSet::on_clearBtn_clicked() {
-    ui->ipEdit->clear();
-    ui->maskEdit->clear();
-    ui->portEdit->clear();
+  ui->ipEdit->clear();
+  ui->maskEdit->clear();
+  ui->portEdit->clear();
 }
 
 void netIpSet::on_addPrinter_clicked() {
-    const QString address = ui->netIp->text();
-    if (address.isEmpty())
-        return showStatus(tr("请输入IP地址"));
-    if (!netsetup::checkIp(address))
-        return showStatus(tr("请检查IP地址是否正确"));
-    // On failure the window stays open so that the message can be read.
-    if (addPrinter(netsetup::canonicalIp(address)))
-        close();
+  const QString address = ui->netIp->text();
+  if (address.isEmpty()) return showStatus(tr("请输入IP地址"));
+  if (!netsetup::checkIp(address)) return showStatus(tr("请检查IP地址是否正确"));
+  // On failure the window stays open so that the message can be read.
+  if (addPrinter(netsetup::canonicalIp(address))) close();
 }
 
-bool netIpSet::addPrinter(const QString &address) {
-    const QVector<netsetup::Command> commands =
-        netsetup::queueCommands(address, QFileInfo::exists(setup_.cupsInitScript));
-    for (const netsetup::Command &command : commands) {
-        const netsetup::CommandResult result = setup_.run(command);
-        if (result.succeeded())
-            continue;
-        const QString why = !result.started ? QStringLiteral("did not start")
-                            : result.crashed ? QStringLiteral("crashed")
-                                             : QStringLiteral("exit status %1").arg(result.exitCode);
-        qDebug().noquote() << QStringLiteral("%1: %2: %3")
-                                  .arg(command.display(), why,
-                                       QString::fromLocal8Bit(result.errorOutput).trimmed());
-        showStatus(QString::fromUtf8(kQueueFailed));
-        return false;
-    }
-    writeNetIptoFile(address);
-    showStatus(QString::fromUtf8(kQueueAdded));
-    return true;
+bool netIpSet::addPrinter(const QString& address) {
+  const QVector<netsetup::Command> commands =
+      netsetup::queueCommands(address, QFileInfo::exists(setup_.cupsInitScript));
+  for (const netsetup::Command& command : commands) {
+    const netsetup::CommandResult result = setup_.run(command);
+    if (result.succeeded()) continue;
+    const QString why = !result.started  ? QStringLiteral("did not start")
+                        : result.crashed ? QStringLiteral("crashed")
+                                         : QStringLiteral("exit status %1").arg(result.exitCode);
+    qDebug().noquote() << QStringLiteral("%1: %2: %3")
+                              .arg(command.display(), why,
+                                   QString::fromLocal8Bit(result.errorOutput).trimmed());
+    showStatus(QString::fromUtf8(kQueueFailed));
+    return false;
+  }
+  writeNetIptoFile(address);
+  showStatus(QString::fromUtf8(kQueueAdded));
+  return true;
 }
 
-void netIpSet::writeNetIptoFile(const QString &address) {
-    if (!netsetup::writeNetIpInfo(setup_.netIpInfoPath, address))
-        qDebug() << "open file failed";
-    if (!netsetup::updateSaneConfig(setup_.saneConfPath, address))
-        qDebug() << "open file error";
+void netIpSet::writeNetIptoFile(const QString& address) {
+  if (!netsetup::writeNetIpInfo(setup_.netIpInfoPath, address)) qDebug() << "open file failed";
+  if (!netsetup::updateSaneConfig(setup_.saneConfPath, address)) qDebug() << "open file error";
 }

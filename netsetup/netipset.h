@@ -20,63 +20,63 @@ class netIpSet;
 // What the queue creation touches: the two files it writes, the init script
 // whose presence selects the restart command, and how programs are run.
 struct QueueSetup {
-    QString netIpInfoPath;
-    QString saneConfPath;
-    QString cupsInitScript;
-    netsetup::CommandRunner run;
+  QString netIpInfoPath;
+  QString saneConfPath;
+  QString cupsInitScript;
+  netsetup::CommandRunner run;
 
-    // The installed system's paths and real program runs.
-    static QueueSetup system();
+  // The installed system's paths and real program runs.
+  static QueueSetup system();
 };
 
 class netIpSet : public QMainWindow {
-    Q_OBJECT
+  Q_OBJECT
 
-public:
-    // Sets up the form and searches the USB bus before returning, so the
-    // window opens filled in (USB mode) or in network-only mode.
-    explicit netIpSet(QWidget *parent = nullptr);
-    explicit netIpSet(QueueSetup setup, QWidget *parent = nullptr);
-    ~netIpSet() override;
+ public:
+  // Sets up the form and searches the USB bus before returning, so the
+  // window opens filled in (USB mode) or in network-only mode.
+  explicit netIpSet(QWidget* parent = nullptr);
+  explicit netIpSet(QueueSetup setup, QWidget* parent = nullptr);
+  ~netIpSet() override;
 
-    // true: USB mode; false: network-only mode.
-    void enableChange(bool usbMode);
+  // true: USB mode; false: network-only mode.
+  void enableChange(bool usbMode);
 
-    // Creates the network queue for the address, makes it the default, restarts
-    // CUPS and updates the address and scanner files. False, with the failure
-    // in the status line, when one of the programs failed; nothing after the
-    // failing program is run.
-    bool addPrinter(const QString &address);
-    void writeNetIptoFile(const QString &address);
+  // Creates the network queue for the address, makes it the default, restarts
+  // CUPS and updates the address and scanner files. False, with the failure
+  // in the status line, when one of the programs failed; nothing after the
+  // failing program is run.
+  bool addPrinter(const QString& address);
+  void writeNetIptoFile(const QString& address);
 
-    // The USB exchange. writeAndReadPrinter returns the record, or the text
-    // "send error" or "read ip error".
-    QByteArray writeAndReadPrinter(const QByteArray &request);
-    bool onlyWriteToPrinter(const QByteArray &command);
-    // Sends the record; false when the printer was not found or the transfer
-    // failed (the status line tells which).
-    bool setIp(const QByteArray &record);
-    void findIp(const QByteArray &record);
+  // The USB exchange. writeAndReadPrinter returns the record, or the text
+  // "send error" or "read ip error".
+  QByteArray writeAndReadPrinter(const QByteArray& request);
+  bool onlyWriteToPrinter(const QByteArray& command);
+  // Sends the record; false when the printer was not found or the transfer
+  // failed (the status line tells which).
+  bool setIp(const QByteArray& record);
+  void findIp(const QByteArray& record);
 
-    // Button actions (connected to the buttons' clicked signals).
-    void on_findPrinter_clicked();
-    void on_addPrinter_clicked();
-    void on_IDOK_clicked();
-    void on_clearBtn_clicked();
-    void on_IDCANCEL_clicked();
+  // Button actions (connected to the buttons' clicked signals).
+  void on_findPrinter_clicked();
+  void on_addPrinter_clicked();
+  void on_IDOK_clicked();
+  void on_clearBtn_clicked();
+  void on_IDCANCEL_clicked();
 
-protected:
-    void changeEvent(QEvent *event) override;
+ protected:
+  void changeEvent(QEvent* event) override;
 
-private:
-    void findSequence(bool fromButton);
-    void readSequence();
-    void setAction();
-    void showStatus(const QString &text);
+ private:
+  void findSequence(bool fromButton);
+  void readSequence();
+  void setAction();
+  void showStatus(const QString& text);
 
-    std::unique_ptr<Ui::netIpSet> ui;
-    QueueSetup setup_;
-    usb_communicate usbChannel;
-    bool deviceOpen = false;
-    QByteArray checkIpCmd;
+  std::unique_ptr<Ui::netIpSet> ui;
+  QueueSetup setup_;
+  usb_communicate usbChannel;
+  bool deviceOpen = false;
+  QByteArray checkIpCmd;
 };

@@ -35,68 +35,68 @@ inline constexpr char kReadIpError[] = "read ip error";
 
 // The first 12 bytes as lowercase two-digit hexadecimal groups joined by one
 // space ("c0 a8 01 64 ..."). A shorter argument gives as many groups as it has.
-QString HexToStr(const QByteArray &record);
+QString HexToStr(const QByteArray& record);
 
 // The dotted parts as concatenated lowercase hexadecimal, each part padded to
 // an even number of digits ("192.168.1.100" gives "c0a80164"). A part that is
 // not a non-negative decimal integer gives "00".
-QString StringToHenStr(const QString &dotted);
+QString StringToHenStr(const QString& dotted);
 
 // The bytes a hexadecimal text spells, two digits each, spaces skipped; reads
 // no further than position 23, so at most 12 bytes.
-QByteArray HexStrToByteArray(const QString &hex);
+QByteArray HexStrToByteArray(const QString& hex);
 
 // 0..15 for a hexadecimal digit of either case, -1 for anything else.
 int ConvertHexChar(char c);
 
 // True for exactly four dot-separated decimal parts of 0 to 255, each made of
 // ASCII digits only, without sign, blanks or leading zeros ("0" itself is fine).
-bool checkIp(const QString &text);
+bool checkIp(const QString& text);
 
 // An address that passed checkIp without leading zeros ("010.1.2.3" gives
 // "10.1.2.3"): resolvers would read a leading zero as octal, and the queue
 // would name another host than the one the printer got.
-QString canonicalIp(const QString &text);
+QString canonicalIp(const QString& text);
 
 // The 12-byte record for three texts that passed checkIp.
-QByteArray encodeRecord(const QString &address, const QString &mask, const QString &gateway);
+QByteArray encodeRecord(const QString& address, const QString& mask, const QString& gateway);
 
 // "SetIP=" + record + ";": 19 bytes for a 12-byte record.
-QByteArray setRequest(const QByteArray &record);
+QByteArray setRequest(const QByteArray& record);
 
 // A record shown as three dotted texts. `trace` holds the texts as they grow,
 // one line per byte ("ip = 192.", "ip = 192.168.", ... "port = 192.168.1.1.").
 struct DecodedRecord {
-    QString address;
-    QString mask;
-    QString gateway;
-    QStringList trace;
+  QString address;
+  QString mask;
+  QString gateway;
+  QStringList trace;
 };
-DecodedRecord decodeRecord(const QByteArray &record);
+DecodedRecord decodeRecord(const QByteArray& record);
 
 // The record carried by one read reply: when the reply's text (up to its first
 // NUL byte) begins with "IPadd:", the last 12 of its first 18 bytes (fewer when
 // the reply is shorter). Nothing for any other reply.
-std::optional<QByteArray> recordFromReply(const QByteArray &reply);
+std::optional<QByteArray> recordFromReply(const QByteArray& reply);
 
 // One program run: the program's path or name and its argument list. Nothing
 // here is ever given to a shell.
 struct Command {
-    QString program;
-    QStringList arguments;
-    QString display() const;  // for debug lines only
+  QString program;
+  QStringList arguments;
+  QString display() const;  // for debug lines only
 };
-bool operator==(const Command &a, const Command &b);
+bool operator==(const Command& a, const Command& b);
 
 // The queue creation for a printer address: create the network queue with its
 // PPD and socket URI, make it the default destination, restart CUPS (through
 // its init script when that exists, else through the service front end).
-QVector<Command> queueCommands(const QString &address, bool cupsInitScriptExists);
+QVector<Command> queueCommands(const QString& address, bool cupsInitScriptExists);
 
 // The scanner backend's configuration pointed at an address: a "#net " line
 // that mentions autodiscovery becomes "net autodiscovery", a "net" line that
 // mentions it stays, every other line starting with "#net " or "net" becomes
 // "net <address>". All other lines, and the line structure, stay as they were.
-QByteArray rewriteSaneConfig(const QByteArray &content, const QString &address);
+QByteArray rewriteSaneConfig(const QByteArray& content, const QString& address);
 
 }  // namespace netsetup

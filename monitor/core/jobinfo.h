@@ -11,46 +11,46 @@ namespace hrv::monitor {
 // Raw values as read from printerInfo, with the filter's trailing ";".
 // The defaults (no line for a key, or no file) have no ";".
 struct JobSettings {
-    QString resolution = QStringLiteral("600dpi");
-    QString papersize = QStringLiteral("A4");
-    QString inputslot = QStringLiteral("Auto");
-    QString mediatype = QStringLiteral("PLAIN");
-    QString duplex = QStringLiteral("None");
+  QString resolution = QStringLiteral("600dpi");
+  QString papersize = QStringLiteral("A4");
+  QString inputslot = QStringLiteral("Auto");
+  QString mediatype = QStringLiteral("PLAIN");
+  QString duplex = QStringLiteral("None");
 };
 
 // Display texts for the five labels of the first tab.
 struct JobInfoTexts {
-    QString resolution;  // printer_resolution
-    QString mediaType;   // printer_mediatype
-    QString pageSize;    // printer_pagesize
-    QString inputSlot;   // printer_inputslot
-    QString duplex;      // printer_duplex
+  QString resolution;  // printer_resolution
+  QString mediaType;   // printer_mediatype
+  QString pageSize;    // printer_pagesize
+  QString inputSlot;   // printer_inputslot
+  QString duplex;      // printer_duplex
 };
 
 // Display tables. First matching row wins; an unmatched value gives an empty
 // text, except the resolution, which shows the raw value.
-QString resolutionText(const QString &raw);
-QString paperSizeText(const QString &raw);
-QString inputSlotText(const QString &raw);
-QString mediaTypeText(const QString &raw);
-QString duplexText(const QString &raw);
-JobInfoTexts jobInfoTexts(const JobSettings &settings);
+QString resolutionText(const QString& raw);
+QString paperSizeText(const QString& raw);
+QString inputSlotText(const QString& raw);
+QString mediaTypeText(const QString& raw);
+QString duplexText(const QString& raw);
+JobInfoTexts jobInfoTexts(const JobSettings& settings);
 
 // The settings in the text of a printerInfo file (read as text: carriage
 // returns are dropped, lines end at line feeds).
-JobSettings parseJobSettings(const QByteArray &content);
+JobSettings parseJobSettings(const QByteArray& content);
 // Reads the file at `path`; the defaults when it cannot be opened (and the
 // debug line "open file failed"). `opened`, when given, tells which.
-JobSettings readJobSettings(const QString &path, bool *opened = nullptr);
+JobSettings readJobSettings(const QString& path, bool* opened = nullptr);
 // readJobSettings mapped through the display tables.
-JobInfoTexts readPrintJobInfo(const QString &path);
+JobInfoTexts readPrintJobInfo(const QString& path);
 
 // The most important "CODE=" line of a printerState text (by
 // execMessageLevel; the first of equals; a class 4 line ends the search),
 // without its line end; empty when no line holds "CODE=".
-QString choosePrinterStateLine(const QByteArray &content);
+QString choosePrinterStateLine(const QByteArray& content);
 // The same for the file at `path`; empty (and "open file failed") when it
 // cannot be opened.
-QString readPrinterState(const QString &path);
+QString readPrinterState(const QString& path);
 
 }  // namespace hrv::monitor

@@ -8,13 +8,13 @@
 namespace hrv::monitor {
 
 struct LevelStyle {
-    bool known = false;              // level 1..3
-    Qt::GlobalColor titleColour = Qt::black;
-    const char *picture = "";        // ":/W3_b256" ...; empty = clear
-    bool showsWindow = false;        // levels 2 and 3
-    int closeIntervalMs = 0;         // closeTimer interval; 0 = unchanged
-    const char *trayIcon = "";       // ":/images/heart.png" ...
-    const char *toolTip = "";        // "Ready", "Stop", "Error" (translatable)
+  bool known = false;  // level 1..3
+  Qt::GlobalColor titleColour = Qt::black;
+  const char* picture = "";   // ":/W3_b256" ...; empty = clear
+  bool showsWindow = false;   // levels 2 and 3
+  int closeIntervalMs = 0;    // closeTimer interval; 0 = unchanged
+  const char* trayIcon = "";  // ":/images/heart.png" ...
+  const char* toolTip = "";   // "Ready", "Stop", "Error" (translatable)
 };
 LevelStyle levelStyle(int level);
 

@@ -8,10 +8,10 @@ namespace hrv::monitor {
 namespace {
 
 struct FixedEntry {
-    int code;
-    int level;
-    const char *title;
-    const char *message;
+  int code;
+  int level;
+  const char* title;
+  const char* message;
 };
 
 // Every code that is not a paper-size shortage. Texts are UTF-8; "\n" is a
@@ -39,7 +39,8 @@ constexpr FixedEntry kFixedEntries[] = {
     {62110, 2, "更换进纸器2", "打印机纸盒2部件的打印页数到达规定寿命需要更换\n请更换纸盒2单元"},
     {62111, 2, "更换进纸器3", "打印机纸盒3部件的打印页数到达规定寿命需要更换\n请更换纸盒3单元"},
     {62112, 2, "更换进纸器4", "打印机纸盒4部件的打印页数到达规定寿命需要更换\n请更换纸盒4单元"},
-    {62116, 2, "更换MP纸盒进纸器", "打印机多功能进纸板部件的打印页数到达规定寿命需要更换\n请更换多功能进纸板单元"},
+    {62116, 2, "更换MP纸盒进纸器",
+     "打印机多功能进纸板部件的打印页数到达规定寿命需要更换\n请更换多功能进纸板单元"},
     {62122, 2, "纸盒1纸张不足", "打印机纸盒1剩余纸张较少\n请向纸盒1中添加纸张"},
     {62123, 2, "纸盒2纸张不足", "打印机纸盒2剩余纸张较少\n请向纸盒2中添加纸张"},
     {62124, 2, "纸盒3纸张不足", "打印机纸盒3剩余纸张较少\n请向纸盒3中添加纸张"},
@@ -109,147 +110,177 @@ constexpr FixedEntry kFixedEntries[] = {
     // Special codes
     {44444, 3, "打印机通信失败", "无法和打印机通信，请检查USB线连接"},
     {88888, 3, "打印机违规外联！", ""},
-    {99999, 3, "安全打印密码错误", "电脑端设置安全打印密码错误，\n请在电脑端打印队列删除打印任务，并重新打印"},
+    {99999, 3, "安全打印密码错误",
+     "电脑端设置安全打印密码错误，\n请在电脑端打印队列删除打印任务，并重新打印"},
 };
 
 // The network monitor words the cancelled job differently.
 constexpr FixedEntry kNetCancelled = {10007, 1, "取消打印", "PC端取消打印作业"};
 
-StatusRule ruleOf(int code)
-{
-    switch (code) {
-    case 10003: return StatusRule::EngineInit;
-    case 10023: return StatusRule::Printing;
+StatusRule ruleOf(int code) {
+  switch (code) {
+    case 10003:
+      return StatusRule::EngineInit;
+    case 10023:
+      return StatusRule::Printing;
     case 44444:
-    case 99999: return StatusRule::OnlyWhenHidden;
-    default: return StatusRule::None;
-    }
+    case 99999:
+      return StatusRule::OnlyWhenHidden;
+    default:
+      return StatusRule::None;
+  }
 }
 
-StatusEntry makeEntry(const FixedEntry &e)
-{
-    return StatusEntry{e.code, e.level, QString::fromUtf8(e.title), QString::fromUtf8(e.message), ruleOf(e.code)};
+StatusEntry makeEntry(const FixedEntry& e) {
+  return StatusEntry{e.code, e.level, QString::fromUtf8(e.title), QString::fromUtf8(e.message),
+                     ruleOf(e.code)};
 }
 
-QString paperTitle(const PaperFamily &family, const PaperSuffix &size)
-{
-    QString title = QString::fromUtf8(family.titlePattern);
-    title.replace(QLatin1String("{N}"), QString::number(family.tray));
-    title.replace(QLatin1String("{S}"), QString::fromUtf8(size.sizeName));
-    return title;
+QString paperTitle(const PaperFamily& family, const PaperSuffix& size) {
+  QString title = QString::fromUtf8(family.titlePattern);
+  title.replace(QLatin1String("{N}"), QString::number(family.tray));
+  title.replace(QLatin1String("{S}"), QString::fromUtf8(size.sizeName));
+  return title;
 }
 
-std::vector<StatusEntry> buildCatalogue(MonitorVariant variant)
-{
-    std::vector<StatusEntry> entries;
-    for (const FixedEntry &e : kFixedEntries) {
-        const bool netCancel = variant == MonitorVariant::Network && e.code == kNetCancelled.code;
-        entries.push_back(makeEntry(netCancel ? kNetCancelled : e));
+std::vector<StatusEntry> buildCatalogue(MonitorVariant variant) {
+  std::vector<StatusEntry> entries;
+  for (const FixedEntry& e : kFixedEntries) {
+    const bool netCancel = variant == MonitorVariant::Network && e.code == kNetCancelled.code;
+    entries.push_back(makeEntry(netCancel ? kNetCancelled : e));
+  }
+  const QString paperMessage = QString::fromUtf8(kPaperSizeMessage);
+  for (const PaperFamily& family : paperFamilies()) {
+    for (const PaperSuffix& size : paperSuffixes()) {
+      entries.push_back(StatusEntry{family.prefix * 100 + size.suffix, family.level, paperTitle(family, size),
+                                    paperMessage, StatusRule::None});
     }
-    const QString paperMessage = QString::fromUtf8(kPaperSizeMessage);
-    for (const PaperFamily &family : paperFamilies()) {
-        for (const PaperSuffix &size : paperSuffixes()) {
-            entries.push_back(StatusEntry{family.prefix * 100 + size.suffix, family.level, paperTitle(family, size),
-                                          paperMessage, StatusRule::None});
-        }
-    }
-    std::sort(entries.begin(), entries.end(),
-              [](const StatusEntry &a, const StatusEntry &b) { return a.code < b.code; });
-    return entries;
+  }
+  std::sort(entries.begin(), entries.end(),
+            [](const StatusEntry& a, const StatusEntry& b) { return a.code < b.code; });
+  return entries;
 }
 
 // The code part of a line: between the first and the second "=".
 template <typename Text, typename Sep>
-int codeFromText(const Text &line, Sep sep)
-{
-    const int first = line.indexOf(sep);
-    if (first < 0)
-        return 0;
-    const int second = line.indexOf(sep, first + 1);
-    const int len = second < 0 ? -1 : second - first - 1;
-    bool ok = false;
-    const int code = line.mid(first + 1, len).toInt(&ok, 10);
-    return ok ? code : 0;
+int codeFromText(const Text& line, Sep sep) {
+  const int first = line.indexOf(sep);
+  if (first < 0) return 0;
+  const int second = line.indexOf(sep, first + 1);
+  const int len = second < 0 ? -1 : second - first - 1;
+  bool ok = false;
+  const int code = line.mid(first + 1, len).toInt(&ok, 10);
+  return ok ? code : 0;
 }
 
 }  // namespace
 
-const std::vector<PaperFamily> &paperFamilies()
-{
-    static const std::vector<PaperFamily> families = {
-        {112, 2, "纸盒{N}无{S}尺寸纸张", 1},
-        {113, 2, "纸盒{N}无{S}尺寸纸张", 2},
-        {114, 2, "纸盒{N}无{S}尺寸纸张", 3},
-        {115, 2, "纸盒{N}无{S}尺寸纸张", 4},
-        {410, 3, "多功能进纸板无{S}尺寸纸张", 0},
-        {412, 3, "纸盒用途为仅纸盒{N}时,纸盒{N}无{S}尺寸纸张", 1},
-        {413, 3, "纸盒用途为仅纸盒{N}时,纸盒{N}无{S}尺寸纸张", 2},
-        {414, 3, "纸盒用途为仅纸盒{N}时,纸盒{N}无{S}尺寸纸张", 3},
-        {415, 3, "纸盒用途为仅纸盒{N}时,纸盒{N}无{S}尺寸纸张", 4},
-        {419, 3, "纸盒用途为自动选择时,所有进纸槽无{S}尺寸纸张", 0},
-    };
-    return families;
+const std::vector<PaperFamily>& paperFamilies() {
+  static const std::vector<PaperFamily> families = {
+      {112, 2, "纸盒{N}无{S}尺寸纸张", 1},
+      {113, 2, "纸盒{N}无{S}尺寸纸张", 2},
+      {114, 2, "纸盒{N}无{S}尺寸纸张", 3},
+      {115, 2, "纸盒{N}无{S}尺寸纸张", 4},
+      {410, 3, "多功能进纸板无{S}尺寸纸张", 0},
+      {412, 3, "纸盒用途为仅纸盒{N}时,纸盒{N}无{S}尺寸纸张", 1},
+      {413, 3, "纸盒用途为仅纸盒{N}时,纸盒{N}无{S}尺寸纸张", 2},
+      {414, 3, "纸盒用途为仅纸盒{N}时,纸盒{N}无{S}尺寸纸张", 3},
+      {415, 3, "纸盒用途为仅纸盒{N}时,纸盒{N}无{S}尺寸纸张", 4},
+      {419, 3, "纸盒用途为自动选择时,所有进纸槽无{S}尺寸纸张", 0},
+  };
+  return families;
 }
 
-const std::vector<PaperSuffix> &paperSuffixes()
-{
-    static const std::vector<PaperSuffix> sizes = {
-        {2, "Letter"},       {4, "Legal"},           {5, "Executive"},      {13, "A4"},
-        {15, "A5"},          {17, "A6"},             {19, "B5或JIS B5"},    {26, "B6或JIS B6"},
-        {28, "Hagaki"},      {31, "Com-10"},         {32, "Monarch"},       {34, "C5"},
-        {35, "DL"},          {36, "自定义"},         {64, "Organizer J"},   {65, "Organizer K"},
-        {66, "Organizer L"}, {67, "Organizer M"},    {68, "Folio"},         {69, "DL L"},
-        {71, "3×5"},         {72, "Envelope You #4"}, {73, "Envelope You #3"}, {74, "A4 Long"},
-        {80, "A5 L"},
-    };
-    return sizes;
+const std::vector<PaperSuffix>& paperSuffixes() {
+  static const std::vector<PaperSuffix> sizes = {
+      {2, "Letter"},
+      {4, "Legal"},
+      {5, "Executive"},
+      {13, "A4"},
+      {15, "A5"},
+      {17, "A6"},
+      {19, "B5或JIS B5"},
+      {26, "B6或JIS B6"},
+      {28, "Hagaki"},
+      {31, "Com-10"},
+      {32, "Monarch"},
+      {34, "C5"},
+      {35, "DL"},
+      {36, "自定义"},
+      {64, "Organizer J"},
+      {65, "Organizer K"},
+      {66, "Organizer L"},
+      {67, "Organizer M"},
+      {68, "Folio"},
+      {69, "DL L"},
+      {71, "3×5"},
+      {72, "Envelope You #4"},
+      {73, "Envelope You #3"},
+      {74, "A4 Long"},
+      {80, "A5 L"},
+  };
+  return sizes;
 }
 
-const std::vector<StatusEntry> &statusCatalogue(MonitorVariant variant)
-{
-    static const std::vector<StatusEntry> usb = buildCatalogue(MonitorVariant::Usb);
-    static const std::vector<StatusEntry> net = buildCatalogue(MonitorVariant::Network);
-    return variant == MonitorVariant::Network ? net : usb;
+const std::vector<StatusEntry>& statusCatalogue(MonitorVariant variant) {
+  static const std::vector<StatusEntry> usb = buildCatalogue(MonitorVariant::Usb);
+  static const std::vector<StatusEntry> net = buildCatalogue(MonitorVariant::Network);
+  return variant == MonitorVariant::Network ? net : usb;
 }
 
-const StatusEntry *findStatusEntry(int code, MonitorVariant variant)
-{
-    const std::vector<StatusEntry> &entries = statusCatalogue(variant);
-    const auto it = std::lower_bound(entries.begin(), entries.end(), code,
-                                     [](const StatusEntry &e, int c) { return e.code < c; });
-    return it != entries.end() && it->code == code ? &*it : nullptr;
+const StatusEntry* findStatusEntry(int code, MonitorVariant variant) {
+  const std::vector<StatusEntry>& entries = statusCatalogue(variant);
+  const auto it = std::lower_bound(entries.begin(), entries.end(), code,
+                                   [](const StatusEntry& e, int c) { return e.code < c; });
+  return it != entries.end() && it->code == code ? &*it : nullptr;
 }
 
-int codeFromLine(const QByteArray &line)
-{
-    return codeFromText(line, '=');
+int codeFromLine(const QByteArray& line) {
+  return codeFromText(line, '=');
 }
 
-int codeFromLine(const QString &line)
-{
-    return codeFromText(line, QLatin1Char('='));
+int codeFromLine(const QString& line) {
+  return codeFromText(line, QLatin1Char('='));
 }
 
-int execMessageLevel(const QString &line)
-{
-    const int code = codeFromLine(line);
-    if (code == 88888)
-        return 4;
-    if ((code >= 41000 && code <= 41099) || (code >= 41200 && code <= 41599) || (code >= 41900 && code <= 41999))
-        return 3;
-    if (code >= 11201 && code <= 11599)
-        return 2;
-    switch (code) {
-    case 10001: case 10003: case 10007: case 10023: case 40000:
-        return 1;
-    case 10205: case 10209: case 10210: case 10211: case 10212: case 10215:
-    case 10305: case 10315: case 10316:
-    case 62002: case 62102: case 62109: case 62110: case 62111: case 62112: case 62116:
-    case 62122: case 62123: case 62124: case 62125:
-        return 2;
+int execMessageLevel(const QString& line) {
+  const int code = codeFromLine(line);
+  if (code == 88888) return 4;
+  if ((code >= 41000 && code <= 41099) || (code >= 41200 && code <= 41599) ||
+      (code >= 41900 && code <= 41999))
+    return 3;
+  if (code >= 11201 && code <= 11599) return 2;
+  switch (code) {
+    case 10001:
+    case 10003:
+    case 10007:
+    case 10023:
+    case 40000:
+      return 1;
+    case 10205:
+    case 10209:
+    case 10210:
+    case 10211:
+    case 10212:
+    case 10215:
+    case 10305:
+    case 10315:
+    case 10316:
+    case 62002:
+    case 62102:
+    case 62109:
+    case 62110:
+    case 62111:
+    case 62112:
+    case 62116:
+    case 62122:
+    case 62123:
+    case 62124:
+    case 62125:
+      return 2;
     default:
-        return 3;
-    }
+      return 3;
+  }
 }
 
 }  // namespace hrv::monitor

@@ -14,38 +14,38 @@ namespace hrv::monitor {
 
 // What the status decoder needs from the window.
 class MonitorView {
-public:
-    virtual ~MonitorView() = default;
-    // Level of the current balloon (0 before the first).
-    virtual int currentLevel() const = 0;
-    // 1 once the window has been hidden to the tray.
-    virtual int windowHidden() const = 0;
-    // Message of the current level's balloon.
-    virtual QString bubbleText() const = 0;
-    virtual QString bubbleTitle() const = 0;
-    virtual void showMessageOnWindow(int level, const QString &title, const QString &message) = 0;
-    // Refresh the five job setting labels.
-    virtual void readPrintJobInfo() = 0;
+ public:
+  virtual ~MonitorView() = default;
+  // Level of the current balloon (0 before the first).
+  virtual int currentLevel() const = 0;
+  // 1 once the window has been hidden to the tray.
+  virtual int windowHidden() const = 0;
+  // Message of the current level's balloon.
+  virtual QString bubbleText() const = 0;
+  virtual QString bubbleTitle() const = 0;
+  virtual void showMessageOnWindow(int level, const QString& title, const QString& message) = 0;
+  // Refresh the five job setting labels.
+  virtual void readPrintJobInfo() = 0;
 };
 
 // What the USB polling step needs besides the view: the three probes, the
 // USB channel and the filter's state file.
 class UsbPollHost : public virtual MonitorView {
-public:
-    // Whether the USB filter's process runs (filterProcessRunning over /proc).
-    virtual bool checkPrintingProcess() = 0;
-    // Whether a job of the USB queue is listed ("lpstat -R", usbQueueHasJob).
-    virtual bool checkPrintJob() = 0;
-    // Diagnostic queue presence probe ("lpstat -a"); result unused.
-    virtual bool checkPrinterLink() = 0;
-    // usb_communicate, one connection per step.
-    virtual int initDevice() = 0;
-    virtual int checkUSBDevice() = 0;
-    virtual int sendCmd(const QByteArray &request) = 0;
-    virtual int readCmd(unsigned char *buffer, unsigned int length) = 0;
-    virtual int releaseDevice() = 0;
-    // The chosen line of the filter's state file, or empty.
-    virtual QString readPrinterState() = 0;
+ public:
+  // Whether the USB filter's process runs (filterProcessRunning over /proc).
+  virtual bool checkPrintingProcess() = 0;
+  // Whether a job of the USB queue is listed ("lpstat -R", usbQueueHasJob).
+  virtual bool checkPrintJob() = 0;
+  // Diagnostic queue presence probe ("lpstat -a"); result unused.
+  virtual bool checkPrinterLink() = 0;
+  // usb_communicate, one connection per step.
+  virtual int initDevice() = 0;
+  virtual int checkUSBDevice() = 0;
+  virtual int sendCmd(const QByteArray& request) = 0;
+  virtual int readCmd(unsigned char* buffer, unsigned int length) = 0;
+  virtual int releaseDevice() = 0;
+  // The chosen line of the filter's state file, or empty.
+  virtual QString readPrinterState() = 0;
 };
 
 // Result codes of the USB channel as the step sees them.
@@ -74,55 +74,55 @@ PollBranch pollBranch(int initResult);
 // What a read without reply leads to.
 enum class NoReplyAction { Nothing, Count, ShowReady };
 // USB monitor: rule for the first (readIndex 1) or second (2) read of a step.
-NoReplyAction usbNoReplyRule(int readIndex, const QString &bubbleText);
+NoReplyAction usbNoReplyRule(int readIndex, const QString& bubbleText);
 // Network monitor: rule for an empty datagram.
-NoReplyAction netEmptyReplyRule(const QString &bubbleText);
+NoReplyAction netEmptyReplyRule(const QString& bubbleText);
 
 class MonitorCore {
-public:
-    explicit MonitorCore(MonitorVariant variant = MonitorVariant::Usb);
+ public:
+  explicit MonitorCore(MonitorVariant variant = MonitorVariant::Usb);
 
-    MonitorVariant variant() const { return variant_; }
+  MonitorVariant variant() const { return variant_; }
 
-    // Reply decoding: every piece between carriage returns that holds
-    // "CODE=" goes to showMessageState, in order.
-    void execReturnMsg(const QByteArray &reply, MonitorView &view);
-    // One line holding "CODE=": de-duplication, catalogue lookup, the
-    // conditional entries.
-    void showMessageState(const QByteArray &line, MonitorView &view);
-    // Shows `code` as if the printer had reported it.
-    void justStatusCodeShow(int code, MonitorView &view);
+  // Reply decoding: every piece between carriage returns that holds
+  // "CODE=" goes to showMessageState, in order.
+  void execReturnMsg(const QByteArray& reply, MonitorView& view);
+  // One line holding "CODE=": de-duplication, catalogue lookup, the
+  // conditional entries.
+  void showMessageState(const QByteArray& line, MonitorView& view);
+  // Shows `code` as if the printer had reported it.
+  void justStatusCodeShow(int code, MonitorView& view);
 
-    // One USB polling step (printerStateCheck).
-    void printerStateCheck(UsbPollHost &host);
+  // One USB polling step (printerStateCheck).
+  void printerStateCheck(UsbPollHost& host);
 
-    // A read (USB) or datagram (network) without reply: apply `action`.
-    void applyNoReply(NoReplyAction action, MonitorView &view);
-    // Network monitor: an empty datagram arrived.
-    void emptyDatagram(MonitorView &view) { applyNoReply(netEmptyReplyRule(view.bubbleText()), view); }
+  // A read (USB) or datagram (network) without reply: apply `action`.
+  void applyNoReply(NoReplyAction action, MonitorView& view);
+  // Network monitor: an empty datagram arrived.
+  void emptyDatagram(MonitorView& view) { applyNoReply(netEmptyReplyRule(view.bubbleText()), view); }
 
-    int lastStatusCode() const { return lastStatusCode_; }
-    // The polling cycle lost the printer: its first code afterwards is shown
-    // even if it repeats the last one.
-    void resetLastStatusCode() { lastStatusCode_ = 0; }
+  int lastStatusCode() const { return lastStatusCode_; }
+  // The polling cycle lost the printer: its first code afterwards is shown
+  // even if it repeats the last one.
+  void resetLastStatusCode() { lastStatusCode_ = 0; }
 
-    bool hasPrintJob() const { return hasPrintJob_; }
-    // Network monitor: stores its own queue probe's result.
-    void setHasPrintJob(bool hasJob) { hasPrintJob_ = hasJob; }
-    bool filterRunning() const { return filterRunning_; }
-    int usbErrorShown() const { return usbErrorShown_; }
-    int readyWaitCount() const { return readyWaitCount_; }
+  bool hasPrintJob() const { return hasPrintJob_; }
+  // Network monitor: stores its own queue probe's result.
+  void setHasPrintJob(bool hasJob) { hasPrintJob_ = hasJob; }
+  bool filterRunning() const { return filterRunning_; }
+  int usbErrorShown() const { return usbErrorShown_; }
+  int readyWaitCount() const { return readyWaitCount_; }
 
-private:
-    void readAndDispatch(int readIndex, UsbPollHost &host);
-    void showReady(MonitorView &view);
+ private:
+  void readAndDispatch(int readIndex, UsbPollHost& host);
+  void showReady(MonitorView& view);
 
-    MonitorVariant variant_;
-    int lastStatusCode_ = 0;
-    bool hasPrintJob_ = false;
-    bool filterRunning_ = false;
-    int usbErrorShown_ = 0;
-    int readyWaitCount_ = 0;
+  MonitorVariant variant_;
+  int lastStatusCode_ = 0;
+  bool hasPrintJob_ = false;
+  bool filterRunning_ = false;
+  int usbErrorShown_ = 0;
+  int readyWaitCount_ = 0;
 };
 
 }  // namespace hrv::monitor

@@ -5,6 +5,6 @@
 #include "monitorconfig.h"
 #include "netstatussource.h"
 
-int main(int argc, char *argv[]) {
-    return runMonitor(argc, argv, networkMonitorConfig(), [] { return std::make_unique<NetStatusSource>(); });
+int main(int argc, char* argv[]) {
+  return runMonitor(argc, argv, networkMonitorConfig(), [] { return std::make_unique<NetStatusSource>(); });
 }

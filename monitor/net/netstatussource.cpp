@@ -13,47 +13,49 @@
 namespace mon = hrv::monitor;
 
 NetStatusSource::Setup NetStatusSource::installed() {
-    return {QString::fromLatin1(hrv::kNetIpInfo), QString::fromLatin1(hrv::kLpstatProgram),
-            static_cast<quint16>(hrv::kStatusPort), static_cast<quint16>(hrv::kStatusReplyPort)};
+  return {QString::fromLatin1(hrv::kNetIpInfo), QString::fromLatin1(hrv::kLpstatProgram),
+          static_cast<quint16>(hrv::kStatusPort), static_cast<quint16>(hrv::kStatusReplyPort)};
 }
 
 NetStatusSource::NetStatusSource(Setup setup) : setup_(std::move(setup)) {}
 
-void NetStatusSource::start(MainWindow &window) {
-    window_ = &window;
-    link_.start(*this);
-    statusSocket_ = new QUdpSocket(&window);
-    // A port taken by another program leaves the monitor without replies;
-    // the requests still go out.
-    statusSocket_->bind(setup_.replyPort);
-    connect(statusSocket_, &QUdpSocket::readyRead, this, &NetStatusSource::readSocket);
+void NetStatusSource::start(MainWindow& window) {
+  window_ = &window;
+  link_.start(*this);
+  statusSocket_ = new QUdpSocket(&window);
+  // A port taken by another program leaves the monitor without replies;
+  // the requests still go out.
+  statusSocket_->bind(setup_.replyPort);
+  connect(statusSocket_, &QUdpSocket::readyRead, this, &NetStatusSource::readSocket);
 }
 
-void NetStatusSource::poll(MainWindow &window) {
-    window_ = &window;
-    link_.printerStateCheck(*this, window.core(), window);
+void NetStatusSource::poll(MainWindow& window) {
+  window_ = &window;
+  link_.printerStateCheck(*this, window.core(), window);
 }
 
 void NetStatusSource::readSocket() {
-    qCDebug(mon::lcMonitor) << "read socket";
-    qCDebug(mon::lcMonitor) << "receive something";
-    // Exactly one datagram, whatever its size (up to the 64 KiB a datagram
-    // can hold); the sender is not looked at.
-    const qint64 size = statusSocket_->pendingDatagramSize();
-    QByteArray datagram(static_cast<int>(qMax<qint64>(size, 0)), Qt::Uninitialized);
-    const qint64 bytesRead = statusSocket_->readDatagram(datagram.data(), datagram.size());
-    qCDebug(mon::lcMonitor).noquote() << QStringLiteral("byte_read = %1").arg(bytesRead);
-    mon::NetStatusLink::datagramRead(bytesRead, datagram, window_->core(), *window_);
-    emit datagramHandled(bytesRead);
+  qCDebug(mon::lcMonitor) << "read socket";
+  qCDebug(mon::lcMonitor) << "receive something";
+  // Exactly one datagram, whatever its size (up to the 64 KiB a datagram
+  // can hold); the sender is not looked at.
+  const qint64 size = statusSocket_->pendingDatagramSize();
+  QByteArray datagram(static_cast<int>(qMax<qint64>(size, 0)), Qt::Uninitialized);
+  const qint64 bytesRead = statusSocket_->readDatagram(datagram.data(), datagram.size());
+  qCDebug(mon::lcMonitor).noquote() << QStringLiteral("byte_read = %1").arg(bytesRead);
+  mon::NetStatusLink::datagramRead(bytesRead, datagram, window_->core(), *window_);
+  emit datagramHandled(bytesRead);
 }
 
 bool NetStatusSource::checkPrintJob() {
-    const mon::MonitorVariant net = mon::MonitorVariant::Network;
-    return mon::hasPrintJobFromLpstat(runLpstat(setup_.lpstatProgram, mon::lpstatJobArguments(net)), net);
+  const mon::MonitorVariant net = mon::MonitorVariant::Network;
+  return mon::hasPrintJobFromLpstat(runLpstat(setup_.lpstatProgram, mon::lpstatJobArguments(net)), net);
 }
 
-QString NetStatusSource::readNetIpInfo() { return mon::readNetIpInfo(setup_.netIpInfoPath); }
+QString NetStatusSource::readNetIpInfo() {
+  return mon::readNetIpInfo(setup_.netIpInfoPath);
+}
 
-qint64 NetStatusSource::sendStatusRequest(const QString &address, const QByteArray &request) {
-    return statusSocket_->writeDatagram(request, QHostAddress(address), setup_.statusPort);
+qint64 NetStatusSource::sendStatusRequest(const QString& address, const QByteArray& request) {
+  return statusSocket_->writeDatagram(request, QHostAddress(address), setup_.statusPort);
 }

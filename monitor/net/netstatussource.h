@@ -13,43 +13,43 @@
 class QUdpSocket;
 
 class NetStatusSource : public QObject, public StatusSource, private hrv::monitor::NetPollHost {
-    Q_OBJECT
+  Q_OBJECT
 
-public:
-    struct Setup {
-        QString netIpInfoPath;   // the printer's address, written by the setup tool
-        QString lpstatProgram;   // the CUPS listing program ("lpstat", found on PATH)
-        quint16 statusPort;      // the printer's status port
-        quint16 replyPort;       // our port, where the replies arrive
-    };
-    // The installed paths and the fixed ports.
-    static Setup installed();
+ public:
+  struct Setup {
+    QString netIpInfoPath;  // the printer's address, written by the setup tool
+    QString lpstatProgram;  // the CUPS listing program ("lpstat", found on PATH)
+    quint16 statusPort;     // the printer's status port
+    quint16 replyPort;      // our port, where the replies arrive
+  };
+  // The installed paths and the fixed ports.
+  static Setup installed();
 
-    explicit NetStatusSource(Setup setup = installed());
+  explicit NetStatusSource(Setup setup = installed());
 
-    void start(MainWindow &window) override;
-    void poll(MainWindow &window) override;
+  void start(MainWindow& window) override;
+  void poll(MainWindow& window) override;
 
-    const hrv::monitor::NetStatusLink &link() const { return link_; }
-    QUdpSocket *statusSocket() const { return statusSocket_; }
+  const hrv::monitor::NetStatusLink& link() const { return link_; }
+  QUdpSocket* statusSocket() const { return statusSocket_; }
 
-signals:
-    // A datagram was read off the socket (-1: a read error) and handled.
-    void datagramHandled(qint64 bytesRead);
+ signals:
+  // A datagram was read off the socket (-1: a read error) and handled.
+  void datagramHandled(qint64 bytesRead);
 
-public slots:
-    // One datagram per readyRead of the status socket.
-    void readSocket();
+ public slots:
+  // One datagram per readyRead of the status socket.
+  void readSocket();
 
-private:
-    // hrv::monitor::NetPollHost
-    bool checkPrintJob() override;
-    QString readNetIpInfo() override;
-    qint64 sendStatusRequest(const QString &address, const QByteArray &request) override;
+ private:
+  // hrv::monitor::NetPollHost
+  bool checkPrintJob() override;
+  QString readNetIpInfo() override;
+  qint64 sendStatusRequest(const QString& address, const QByteArray& request) override;
 
-    Setup setup_;
-    MainWindow *window_ = nullptr;
-    // A child of the window, which it lives as long as.
-    QUdpSocket *statusSocket_ = nullptr;
-    hrv::monitor::NetStatusLink link_;
+  Setup setup_;
+  MainWindow* window_ = nullptr;
+  // A child of the window, which it lives as long as.
+  QUdpSocket* statusSocket_ = nullptr;
+  hrv::monitor::NetStatusLink link_;
 };

@@ -52,8 +52,8 @@ void answerSideChannel(const Options& o) {
   if (cupsSideChannelRead(&command, &status, data, &len, 1.0)) return;
   if (command == CUPS_SC_CMD_DRAIN_OUTPUT) {
     if (o.drain == "silent") return;
-    cupsSideChannelWrite(command, o.drain == "timeout" ? CUPS_SC_STATUS_TIMEOUT : CUPS_SC_STATUS_OK, nullptr, 0,
-                         1.0);
+    cupsSideChannelWrite(command, o.drain == "timeout" ? CUPS_SC_STATUS_TIMEOUT : CUPS_SC_STATUS_OK, nullptr,
+                         0, 1.0);
   } else {
     cupsSideChannelWrite(command, CUPS_SC_STATUS_NOT_IMPLEMENTED, nullptr, 0, 1.0);
   }

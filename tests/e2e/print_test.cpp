@@ -58,23 +58,29 @@ size_t simCaptures() {
   return n;
 }
 
-std::string usbCapture(int id) { return env("HRV_USB_CAPTURE") + "/job-" + std::to_string(id) + ".prn"; }
+std::string usbCapture(int id) {
+  return env("HRV_USB_CAPTURE") + "/job-" + std::to_string(id) + ".prn";
+}
 
 // A job printed to the network queue, as the simulator received it.
 std::string printToNetwork(const std::string& file, const std::string& options = "") {
   size_t before = simCaptures();
   int id = submit("HRV5720ZWB-net", file, options);
-  EXPECT_TRUE(waitUntil([&] { return jobDone(id) && simCaptures() > before; }, 120)) << shell("lpstat -l -o").out;
+  EXPECT_TRUE(waitUntil([&] { return jobDone(id) && simCaptures() > before; }, 120))
+      << shell("lpstat -l -o").out;
   return readFile(simCaptureAfter(before));
 }
 
 std::string printToUsb(const std::string& file, const std::string& options = "") {
   int id = submit("HRV5720ZWB", file, options);
-  EXPECT_TRUE(waitUntil([&] { return jobDone(id) && fileExists(usbCapture(id)); }, 120)) << shell("lpstat -l -o").out;
+  EXPECT_TRUE(waitUntil([&] { return jobDone(id) && fileExists(usbCapture(id)); }, 120))
+      << shell("lpstat -l -o").out;
   return readFile(usbCapture(id));
 }
 
-std::string sample() { return std::string(HRV_SOURCE_DIR) + "/samples/sample.ps"; }
+std::string sample() {
+  return std::string(HRV_SOURCE_DIR) + "/samples/sample.ps";
+}
 
 }  // namespace
 
@@ -115,7 +121,8 @@ TEST(PrintThroughCups, SamplePostScriptOnBothQueues) {
 
 TEST(PrintThroughCups, MultiPagePdf) {
   std::string pdf = env("HRV_STAGE") + "/multi.pdf";
-  shell("gs -q -dBATCH -dNOPAUSE -dSAFER -sDEVICE=pdfwrite -sOutputFile=" + pdf + " " + sample() + " " + sample());
+  shell("gs -q -dBATCH -dNOPAUSE -dSAFER -sDEVICE=pdfwrite -sOutputFile=" + pdf + " " + sample() + " " +
+        sample());
   hrv::pxl::JobReport r = hrv::pxl::analyzeJob(printToUsb(pdf));
   EXPECT_TRUE(r.ok()) << r.error;
   EXPECT_EQ(r.completePages, 6u);
@@ -123,17 +130,20 @@ TEST(PrintThroughCups, MultiPagePdf) {
 }
 
 TEST(PrintThroughCups, SecurePrintDuplexMono) {
-  std::string job = printToUsb(sample(), "-o Passwd1=0 -o Passwd2=4 -o Passwd3=2 -o Passwd4=7 -o Duplex=DuplexNoTumble "
-                                         "-o ColorMode=Mono -o InputSlot=TRAY2");
-  EXPECT_NE(job.find("@PJL SET HOLD=STORE\n@PJL SET HOLDTYPE=PRIVATE\n@PJL SET HOLDKEY=0427\n"), std::string::npos);
+  std::string job = printToUsb(sample(),
+                               "-o Passwd1=0 -o Passwd2=4 -o Passwd3=2 -o Passwd4=7 -o Duplex=DuplexNoTumble "
+                               "-o ColorMode=Mono -o InputSlot=TRAY2");
+  EXPECT_NE(job.find("@PJL SET HOLD=STORE\n@PJL SET HOLDTYPE=PRIVATE\n@PJL SET HOLDKEY=0427\n"),
+            std::string::npos);
   EXPECT_NE(job.find("@PJL SET RENDERMODE=GRAYSCALE\n"), std::string::npos);
   EXPECT_NE(job.find("@PJL SET SOURCETRAY=TRAY2\n@PJL SET PCLT2FIX=ON\n"), std::string::npos);
   hrv::pxl::JobReport r = hrv::pxl::analyzeJob(job);
   EXPECT_EQ(r.completePages, 3u);
   EXPECT_EQ(r.pages.at(0).duplex, "duplex-vertical");
   EXPECT_EQ(r.pages.at(0).colorSpaces, std::vector<std::string>{"Gray"});
-  EXPECT_EQ(readFile("/opt/vorn/HRV5720ZWB/bin/usb/config/printerInfo"),
-            "resolution:600dpi;\npapersize:A4;\ninputslot:TRAY2;\nmediatype:PLAIN;\nduplex:DuplexNoTumble;\n");
+  EXPECT_EQ(
+      readFile("/opt/vorn/HRV5720ZWB/bin/usb/config/printerInfo"),
+      "resolution:600dpi;\npapersize:A4;\ninputslot:TRAY2;\nmediatype:PLAIN;\nduplex:DuplexNoTumble;\n");
 }
 
 TEST(PrintThroughCups, CancelOfARunningJob) {
@@ -153,8 +163,8 @@ TEST(PrintThroughCups, CancelOfARunningJob) {
   EXPECT_EQ(r.ending, Ending::kCancel);
   const std::string cancel = "\x1b%-12345X\n\x1b#+54321X_VORN@PJL CANCEL\n\x1b%-12345X";
   EXPECT_EQ(job.substr(job.size() - cancel.size()), cancel);
-  EXPECT_TRUE(waitUntil([] { return readFile("/opt/vorn/HRV5720ZWB/bin/usb/config/printerState") == "CODE=10001"; },
-                        10));
+  EXPECT_TRUE(waitUntil(
+      [] { return readFile("/opt/vorn/HRV5720ZWB/bin/usb/config/printerState") == "CODE=10001"; }, 10));
   std::string log = readFile("/opt/vorn/HRV5720ZWB/bin/usb/print_log");
   EXPECT_EQ(log.substr(log.size() - std::string("\n打印任务被用户取消\n").size()), "\n打印任务被用户取消\n");
 }
@@ -163,8 +173,9 @@ TEST(PrintThroughCups, BusyPrinterDelaysTheJobUntilReady) {
   writeFile(env("HRV_SIM_DIR") + "/lock-script", "busy\n");
   size_t before = simCaptures();
   int id = submit("HRV5720ZWB-net", sample());
-  EXPECT_TRUE(waitUntil([] { return shell("lpstat -l -p HRV5720ZWB-net").out.find("打印机忙，请稍后") != std::string::npos; },
-                        60))
+  EXPECT_TRUE(waitUntil(
+      [] { return shell("lpstat -l -p HRV5720ZWB-net").out.find("打印机忙，请稍后") != std::string::npos; },
+      60))
       << shell("lpstat -l -p HRV5720ZWB-net").out;
   EXPECT_FALSE(jobDone(id));
   writeFile(env("HRV_SIM_DIR") + "/lock-script", "ready\n");

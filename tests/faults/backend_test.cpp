@@ -16,8 +16,9 @@ namespace {
 
 const std::string kCancelledByDrains = "DEBUG:[VORN-HRV5720ZWB]cancel job=14;\n";
 
-
-std::string commOf(pid_t pid) { return readProcFile("/proc/" + std::to_string(pid) + "/comm"); }
+std::string commOf(pid_t pid) {
+  return readProcFile("/proc/" + std::to_string(pid) + "/comm");
+}
 
 }  // namespace
 
@@ -59,7 +60,8 @@ TEST_F(Backend, StopsAnsweringDrainRequests) {
                          std::to_string(c.cancelAt + 2));
     const size_t failures = countOf(r.err, "DEBUG: send to printer error status = 3\n");
     if (failures != static_cast<size_t>(c.failureLines))
-      problems.push_back(std::to_string(failures) + " failed drains logged, not " + std::to_string(c.failureLines));
+      problems.push_back(std::to_string(failures) + " failed drains logged, not " +
+                         std::to_string(c.failureLines));
     if (r.out.find(kTrailer) != std::string::npos) problems.push_back("the trailer was sent");
     for (const std::string& p : problems) ADD_FAILURE() << c.name << ": " << p;
     tally.add(problems, r.termSignal != 0 || r.exitCode != 0);
@@ -95,13 +97,15 @@ TEST_F(Backend, RasterizerKilled) {
       problems.push_back("no signal message");
     if (r.out.find(kTrailer) != std::string::npos) problems.push_back("the trailer was sent");
     if (r.out.find(kCancel) != std::string::npos) problems.push_back("a cancel sequence was sent");
-    if (midJob && r.out.compare(0, kLeadIn.size(), kLeadIn) != 0) problems.push_back("no job header before the kill");
+    if (midJob && r.out.compare(0, kLeadIn.size(), kLeadIn) != 0)
+      problems.push_back("no job header before the kill");
     if (!midJob && !r.out.empty()) problems.push_back("sent " + std::to_string(r.out.size()) + " bytes");
     // The job never finished: the state stays at printing, the record has no end line.
     const std::string state = usb("config/printerState");
     if (state != "CODE=10023") problems.push_back("printerState reads " + state);
     const std::string log = usb("print_log");
-    if (endsWith(log, kLogDone) || endsWith(log, kLogCancelled)) problems.push_back("print_log has an end line");
+    if (endsWith(log, kLogDone) || endsWith(log, kLogCancelled))
+      problems.push_back("print_log has an end line");
     if (auto left = reapLeftovers(); !left.empty()) problems.push_back(leftoverProblem(left));
     for (const std::string& p : problems) ADD_FAILURE() << name << p;
     tally.add(problems, r.termSignal != 0 || r.exitCode != 0);

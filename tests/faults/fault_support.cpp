@@ -58,8 +58,8 @@ std::string readProcFile(const std::string& path) {
 }
 
 Tally::~Tally() {
-  std::printf("faults: %s %d cases, %d failures, %d crashes%s%s\n", area_.c_str(), cases_, failures_, crashes_,
-              note_.empty() ? "" : "; ", note_.c_str());
+  std::printf("faults: %s %d cases, %d failures, %d crashes%s%s\n", area_.c_str(), cases_, failures_,
+              crashes_, note_.empty() ? "" : "; ", note_.c_str());
   std::fflush(stdout);
 }
 
@@ -146,15 +146,15 @@ std::unique_ptr<hrvtest::FilterRun> FilterFault::start(bool network, hrvtest::Ba
                                                        const std::string& input,
                                                        const std::vector<std::string>& wrapper) {
   const std::string queue = network ? "HRV5720ZWB-net" : "HRV5720ZWB";
-  std::map<std::string, std::string> env{
-      {"PPD", std::string(HRV_PPD_DIR) + "/" + queue + ".ppd"}};
+  std::map<std::string, std::string> env{{"PPD", std::string(HRV_PPD_DIR) + "/" + queue + ".ppd"}};
   // A wrapper names the queue itself when it execs the filter.
   if (wrapper.empty()) env["HRV_ARGV0"] = queue;
   std::vector<std::string> argv = wrapper;
   for (const std::string& a : {network ? kNetFilter : kUsbFilter, std::string("42"), std::string("alice"),
                                std::string("t"), std::string("1"), std::string("")})
     argv.push_back(a);
-  return std::make_unique<hrvtest::FilterRun>(box_, argv, env, input.empty() ? spool_ : input, std::move(script));
+  return std::make_unique<hrvtest::FilterRun>(box_, argv, env, input.empty() ? spool_ : input,
+                                              std::move(script));
 }
 
 void FilterFault::forgetJobFiles() {
@@ -167,12 +167,15 @@ std::vector<std::string> FilterFault::cancelProblems(const RunResult& r, const s
   std::vector<std::string> p;
   if (r.termSignal != 0) p.push_back("killed by signal " + std::to_string(r.termSignal));
   if (r.exitCode != 0) p.push_back("exit status " + std::to_string(r.exitCode));
-  if (!endsWith(r.out, kCancel)) p.push_back("stream does not end with the cancel sequence: ..." + tailOf(r.out));
+  if (!endsWith(r.out, kCancel))
+    p.push_back("stream does not end with the cancel sequence: ..." + tailOf(r.out));
   const std::string state = usb("config/printerState");
   if (state != "CODE=10001") p.push_back("printerState reads \"" + state + "\"");
   const std::string log = usb("print_log");
-  if (!endsWith(log, kLogCancelled)) p.push_back("print_log does not end with the cancel line: ..." + tailOf(log));
-  if (r.err.find(cancelLine) == std::string::npos) p.push_back("no \"" + tailOf(cancelLine) + "\" in the log");
+  if (!endsWith(log, kLogCancelled))
+    p.push_back("print_log does not end with the cancel line: ..." + tailOf(log));
+  if (r.err.find(cancelLine) == std::string::npos)
+    p.push_back("no \"" + tailOf(cancelLine) + "\" in the log");
   if (auto left = reapLeftovers(); !left.empty()) p.push_back(leftoverProblem(left));
   return p;
 }
@@ -184,7 +187,8 @@ std::vector<std::string> FilterFault::printedProblems(const RunResult& r) {
   // The network filter's lock requests come ahead of the header.
   size_t start = 0;
   while (r.out.compare(start, 12, "LockPrinter?") == 0) start += 12;
-  if (r.out.compare(start, kLeadIn.size(), kLeadIn) != 0) p.push_back("stream does not start with the job header");
+  if (r.out.compare(start, kLeadIn.size(), kLeadIn) != 0)
+    p.push_back("stream does not start with the job header");
   if (!endsWith(r.out, kTrailer)) p.push_back("stream does not end with the trailer: ..." + tailOf(r.out));
   if (r.out.find(kCancel) != std::string::npos) p.push_back("stream holds a cancel sequence");
   if (auto left = reapLeftovers(); !left.empty()) p.push_back(leftoverProblem(left));

@@ -121,12 +121,14 @@ TEST_F(Sigterm, AtRandomMomentsOfAMultiPageJob) {
       problems.push_back("the job went on to its trailer although the signal came before its last drain");
     else
       problems = cancelProblems(r, "DEBUG:[VORN-HRV5720ZWB]cancel job=15;\n");
-    for (const std::string& p : problems) ADD_FAILURE() << "case " << i << ", SIGTERM " << at << " ms in: " << p;
+    for (const std::string& p : problems)
+      ADD_FAILURE() << "case " << i << ", SIGTERM " << at << " ms in: " << p;
     tally.add(problems, r.termSignal != 0 || r.exitCode != 0);
     ++i;
   }
   tally.note("seed " + std::to_string(s) + "; moments redrawn: " + std::to_string(afterEnd) +
-             " after the job's end, " + std::to_string(completedJobs) + " after its last wait (printed whole)");
+             " after the job's end, " + std::to_string(completedJobs) +
+             " after its last wait (printed whole)");
 }
 
 // Before the filter has installed its handlers (the sandbox is still being
@@ -165,9 +167,12 @@ TEST_F(Sigterm, DuringStartUp) {
       problems = printedProblems(r);
     } else if (r.termSignal == SIGTERM) {
       ++killed;
-      if (!r.out.empty()) problems.push_back("killed early, yet it sent " + std::to_string(r.out.size()) + " bytes");
-      for (const char* f : {"/bin/usb/config/printerState", "/bin/usb/config/printerInfo", "/bin/usb/print_log"})
-        if (hrvtest::fileExists(box_.opt() + f)) problems.push_back(std::string("killed early, yet it wrote ") + f);
+      if (!r.out.empty())
+        problems.push_back("killed early, yet it sent " + std::to_string(r.out.size()) + " bytes");
+      for (const char* f :
+           {"/bin/usb/config/printerState", "/bin/usb/config/printerInfo", "/bin/usb/print_log"})
+        if (hrvtest::fileExists(box_.opt() + f))
+          problems.push_back(std::string("killed early, yet it wrote ") + f);
       // The sandbox's own helpers (mount, ip) may be cut off with it; only a
       // rasterizer would be the filter's.
       for (const std::string& name : reapLeftovers())
@@ -180,7 +185,8 @@ TEST_F(Sigterm, DuringStartUp) {
       ADD_FAILURE() << "case " << i << ", SIGTERM " << at << " ms after start: " << p;
     tally.add(problems, r.termSignal != 0 && r.termSignal != SIGTERM);
   }
-  tally.note("seed " + std::to_string(s) + ", first log line after " + std::to_string(static_cast<int>(startUp)) +
-             " ms; " + std::to_string(killed) + " ended by the signal before the handlers, " +
-             std::to_string(cancelled) + " cancelled, " + std::to_string(late) + " printed before it");
+  tally.note("seed " + std::to_string(s) + ", first log line after " +
+             std::to_string(static_cast<int>(startUp)) + " ms; " + std::to_string(killed) +
+             " ended by the signal before the handlers, " + std::to_string(cancelled) + " cancelled, " +
+             std::to_string(late) + " printed before it");
 }

@@ -78,8 +78,8 @@ TEST_F(HostileSpool, InspectionEndsAndMemoryStaysFlat) {
     if (peak - base > kAllowedGrowthKib)
       problems.push_back("peak resident size " + std::to_string(peak) + " KiB, " + std::to_string(base) +
                          " KiB with a small spool file");
-    std::printf("hostile-spool: %s, %zu MiB: peak %ld KiB (small spool file: %ld KiB)\n", c.name, kHuge >> 20, peak,
-                base);
+    std::printf("hostile-spool: %s, %zu MiB: peak %ld KiB (small spool file: %ld KiB)\n", c.name, kHuge >> 20,
+                peak, base);
     worst = std::max(worst, peak - base);
     for (const std::string& p : problems) ADD_FAILURE() << c.name << ": " << p;
     tally.add(problems, r.termSignal != 0 || r.exitCode != 0);

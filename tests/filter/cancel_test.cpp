@@ -1,8 +1,8 @@
 // A cancel signal takes effect at once in every state the filter can wait
 // in, and its effects come in their order: cancel sequence, end state, log
 // line; no Ghostscript is left behind.
-#include <gtest/gtest.h>
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/prctl.h>
 #include <sys/stat.h>
@@ -44,8 +44,8 @@ class Cancel : public ::testing::Test {
         {"PPD", std::string(HRV_PPD_DIR) + (network ? "/HRV5720ZWB-net.ppd" : "/HRV5720ZWB.ppd")},
         {"HRV_ARGV0", network ? "HRV5720ZWB-net" : "HRV5720ZWB"}};
     return std::make_unique<FilterRun>(
-        box_, std::vector<std::string>{network ? kNetFilter : kUsbFilter, "42", "alice", "t", "1", options}, env,
-        input.empty() ? doc_ : input, std::move(script));
+        box_, std::vector<std::string>{network ? kNetFilter : kUsbFilter, "42", "alice", "t", "1", options},
+        env, input.empty() ? doc_ : input, std::move(script));
   }
 
   // SIGTERM now; the cancel sequence must reach the printer promptly.

@@ -46,13 +46,13 @@ class FilterBinary : public ::testing::Test {
     docPath_ = box_.spool() + "/d00042-001";
   }
 
-  std::unique_ptr<FilterRun> start(const std::string& program, const std::string& queue, const std::string& options,
-                                   BackendScript script = {}) {
+  std::unique_ptr<FilterRun> start(const std::string& program, const std::string& queue,
+                                   const std::string& options, BackendScript script = {}) {
     std::map<std::string, std::string> env{{"PPD", queue == "HRV5720ZWB" ? kUsbPpd : kNetPpd},
                                            {"HRV_ARGV0", queue}};
-    return std::make_unique<FilterRun>(box_, std::vector<std::string>{program, "42", "alice", "Quarterly \"report\"",
-                                                                      "1", options},
-                                       env, docPath_, std::move(script));
+    return std::make_unique<FilterRun>(
+        box_, std::vector<std::string>{program, "42", "alice", "Quarterly \"report\"", "1", options}, env,
+        docPath_, std::move(script));
   }
 
   std::string usb(const std::string& file) { return readFile(box_.opt() + "/bin/usb/" + file); }
@@ -73,12 +73,14 @@ TEST_F(FilterBinary, UsbJobSendsHeaderRasterAndTrailerAndRecordsTheJob) {
   std::regex startLines(
       "DEBUG:\\[VORN-HRV5720ZWB\\]\\*{58}\n"
       "DEBUG:\\[VORN-HRV5720ZWB\\]start filter:HRV5720ZWB\n"
-      "DEBUG:\\[VORN-HRV5720ZWB\\]StartTime:[A-Z][a-z]{2} [A-Z][a-z]{2} [ 0-9]\\d \\d\\d:\\d\\d:\\d\\d \\d{4}\n\n"
+      "DEBUG:\\[VORN-HRV5720ZWB\\]StartTime:[A-Z][a-z]{2} [A-Z][a-z]{2} [ 0-9]\\d \\d\\d:\\d\\d:\\d\\d "
+      "\\d{4}\n\n"
       "DEBUG:\\[VORN-HRV5720ZWB\\]tv_sec:\\d+\n"
       "DEBUG:\\[VORN-HRV5720ZWB\\]tv_usec:\\d+\n"
       "DEBUG:\\[VORN-HRV5720ZWB\\]tz_minuteswest:-?\\d+\n"
       "DEBUG:\\[VORN-HRV5720ZWB\\]tz_dsttime:\\d+\n"
-      "DEBUG:\\[VORN-HRV5720ZWB\\]JobPrintLogTime: [A-Z][a-z]{2},\\d\\d,[A-Z][a-z]{2} \\d{4} \\d\\d:\\d\\d:\\d\\d\n"
+      "DEBUG:\\[VORN-HRV5720ZWB\\]JobPrintLogTime: [A-Z][a-z]{2},\\d\\d,[A-Z][a-z]{2} \\d{4} "
+      "\\d\\d:\\d\\d:\\d\\d\n"
       "DEBUG:\\[VORN-HRV5720ZWB\\]JobStartTime: \\d{14}\n");
   EXPECT_TRUE(std::regex_search(r.err, startLines)) << r.err.substr(0, 800);
   EXPECT_NE(r.err.find("(QDWTEST)num_options=3;\n"), std::string::npos);
@@ -108,13 +110,15 @@ TEST_F(FilterBinary, UsbJobSendsHeaderRasterAndTrailerAndRecordsTheJob) {
   EXPECT_EQ(report.pages.at(0).duplex, "duplex-horizontal");
 
   // Job files.
-  EXPECT_EQ(usb("config/printerInfo"),
-            "resolution:1200dpi;\npapersize:Letter;\ninputslot:AUTO;\nmediatype:PLAIN;\nduplex:DuplexTumble;\n");
+  EXPECT_EQ(
+      usb("config/printerInfo"),
+      "resolution:1200dpi;\npapersize:Letter;\ninputslot:AUTO;\nmediatype:PLAIN;\nduplex:DuplexTumble;\n");
   EXPECT_EQ(usb("config/printerState"), "CODE=10001");
   std::regex record(
       "^\\*{51}\n打印机名称：HRV5720ZWB\n日期:\\d{4}年\\d\\d月\\d\\d日\\d\\d:\\d\\d:\\d\\d [A-Z][a-z]+day\n"
       "任务ID：42\n用户名：alice\n文件名：Quarterly \"report\"\n打印份数：2\n文档页数：2\n"
-      "resolution:600dpi\npapersize:Letter;\ninputslot:AUTO;\nmediatype:PLAIN;\nduplex:短边翻转\n\n打印任务完成\n$");
+      "resolution:600dpi\npapersize:Letter;\ninputslot:AUTO;\nmediatype:PLAIN;\nduplex:"
+      "短边翻转\n\n打印任务完成\n$");
   EXPECT_TRUE(std::regex_search(usb("print_log"), record)) << usb("print_log");
   EXPECT_FALSE(fileExists(box_.opt() + "/bin/net/config/printerInfo"));
 
@@ -155,7 +159,9 @@ TEST_F(FilterBinary, NetworkJobAsksForTheLockFirstAndUsesItsOwnFiles) {
 
 TEST_F(FilterBinary, BusyPrinterIsAskedAgainUntilReady) {
   BackendScript script;
-  script.lockReply = [](int n) { return std::string(n < 2 ? "CODE=00002\r\n" : "junk CODE=00002 CODE=00001\r\n"); };
+  script.lockReply = [](int n) {
+    return std::string(n < 2 ? "CODE=00002\r\n" : "junk CODE=00002 CODE=00001\r\n");
+  };
   RunResult r = start(kNetFilter, "HRV5720ZWB-net", "", script)->wait();
   EXPECT_EQ(r.exitCode, 0) << r.err;
   ASSERT_EQ(r.out.rfind("LockPrinter?LockPrinter?LockPrinter?" + kLeadIn, 0), 0u);
@@ -166,11 +172,14 @@ TEST_F(FilterBinary, BusyPrinterIsAskedAgainUntilReady) {
 
 TEST_F(FilterBinary, SilentOrGarbledPrinterCountsAsNoAnswer) {
   BackendScript script;
-  script.lockReply = [](int n) { return std::string(n == 0 ? "" : n == 1 ? "CODE=0000A\r\n" : "CODE=00001"); };
+  script.lockReply = [](int n) {
+    return std::string(n == 0 ? "" : n == 1 ? "CODE=0000A\r\n" : "CODE=00001");
+  };
   RunResult r = start(kNetFilter, "HRV5720ZWB-net", "", script)->wait();
   EXPECT_EQ(r.exitCode, 0) << r.err;
   size_t connecting = 0;
-  for (size_t at = 0; (at = r.err.find("INFO:正在连接打印机，请稍后\n", at)) != std::string::npos; ++at) ++connecting;
+  for (size_t at = 0; (at = r.err.find("INFO:正在连接打印机，请稍后\n", at)) != std::string::npos; ++at)
+    ++connecting;
   EXPECT_EQ(connecting, 2u);
   EXPECT_NE(r.err.find("LockPrinter can not read a thing then read again\n"), std::string::npos);
   EXPECT_TRUE(endsWith(r.out, kTrailer));
@@ -201,8 +210,9 @@ TEST_F(FilterBinary, RasterizerFailuresEndTheJobWithoutTrailer) {
   useDocument(kDocument);
   r = start(kUsbFilter, "HRV5720ZWB", "")->wait();
   EXPECT_EQ(r.exitCode, 0);
-  EXPECT_NE(r.err.find("execl() of pstopxl ('/opt/vorn/HRV5720ZWB/bin/usb/hrv5720zwb/bin/gs') failed, errno=2"),
-            std::string::npos);
+  EXPECT_NE(
+      r.err.find("execl() of pstopxl ('/opt/vorn/HRV5720ZWB/bin/usb/hrv5720zwb/bin/gs') failed, errno=2"),
+      std::string::npos);
   EXPECT_NE(r.err.find("pstopxl failed.  Exit code=127\n"), std::string::npos);
   EXPECT_EQ(r.out, "");
 }

@@ -21,9 +21,9 @@ TEST(LockReply, CodesFromTheEToken) {
   EXPECT_EQ(scan("CODE=0000A"), kLockNoAnswer);
   EXPECT_EQ(scan("CODE=00002 CODE=00001"), 1);  // first code 1 wins
   EXPECT_EQ(scan("CODE=00001 CODE=00002"), 1);
-  EXPECT_EQ(scan("CODE=00003"), 3);             // read again without a new request
-  EXPECT_EQ(scan("E= 2"), 2);                   // blanks before the text are skipped
-  EXPECT_EQ(scan("CODE=123456789"), 12345);     // at most five characters
+  EXPECT_EQ(scan("CODE=00003"), 3);          // read again without a new request
+  EXPECT_EQ(scan("E= 2"), 2);                // blanks before the text are skipped
+  EXPECT_EQ(scan("CODE=123456789"), 12345);  // at most five characters
 }
 
 TEST(LockReply, NoTokenKeepsTheCodeSoFar) {

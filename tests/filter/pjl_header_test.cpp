@@ -38,7 +38,9 @@ std::vector<std::string> linesAfterLeadIn(const std::string& header) {
   return lines;
 }
 
-bool contains(const std::string& h, const std::string& line) { return h.find(line) != std::string::npos; }
+bool contains(const std::string& h, const std::string& line) {
+  return h.find(line) != std::string::npos;
+}
 
 }  // namespace
 
@@ -110,8 +112,9 @@ TEST(PjlHeader, ColourAndResolutionBlocks) {
   in.settings.enhance1200 = false;
   in.settings.resolution = "2400dpi";
   h = build(in);
-  EXPECT_TRUE(contains(h, "@PJL SET RENDERMODE=COLOR\n@PJL SET COLORMODE=AUTO\n@PJL SET COLORADAPT=ON\n"
-                          "@PJL SET ECONOMODE=OFF\n"));
+  EXPECT_TRUE(contains(h,
+                       "@PJL SET RENDERMODE=COLOR\n@PJL SET COLORMODE=AUTO\n@PJL SET COLORADAPT=ON\n"
+                       "@PJL SET ECONOMODE=OFF\n"));
   EXPECT_FALSE(contains(h, "RESOLUTION"));
   EXPECT_FALSE(contains(h, "APTMODE"));
 
@@ -126,8 +129,9 @@ TEST(PjlHeader, AdjustmentsScalingAndTonerSave) {
   in.settings.resize = "8";
   in.settings.tonerSave = "ON";
   std::string h = build(in);
-  EXPECT_TRUE(contains(h, "@PJL SET BRIGHTNESS=-2\n@PJL SET DENSITYBLUE=3\n@PJL SET PRINTSCALINGRATE=800\n"
-                          "@PJL SET ECONOMODE=ON\n"));
+  EXPECT_TRUE(contains(h,
+                       "@PJL SET BRIGHTNESS=-2\n@PJL SET DENSITYBLUE=3\n@PJL SET PRINTSCALINGRATE=800\n"
+                       "@PJL SET ECONOMODE=ON\n"));
   EXPECT_FALSE(contains(h, "CONTRAST"));
 
   in.settings.resize = "10";
@@ -173,7 +177,8 @@ TEST(PjlHeader, JisB5LineFollowsTheDetectedSizeNotThePpdSize) {
   EXPECT_FALSE(contains(build(in), "JISB5"));
   in.settings.pageSize = "A4";
   in.rasterSize = "B5";
-  EXPECT_TRUE(contains(build(in), "@PJL SET SOURCETRAY=AUTO\n@PJL SET PAPER=JISB5\n@PJL SET MEDIATYPE=REGULAR\n"));
+  EXPECT_TRUE(
+      contains(build(in), "@PJL SET SOURCETRAY=AUTO\n@PJL SET PAPER=JISB5\n@PJL SET MEDIATYPE=REGULAR\n"));
 }
 
 TEST(PjlHeader, MediaTypesPrintOutputAndQuietMode) {
@@ -182,8 +187,9 @@ TEST(PjlHeader, MediaTypesPrintOutputAndQuietMode) {
   in.settings.printOutput = "ImproveTonerFixing";
   in.settings.quietMode = "ON";
   std::string h = build(in);
-  EXPECT_TRUE(contains(h, "@PJL SET MEDIATYPE=LABEL\n@PJL SET LESSPAPERCURL=OFF\n@PJL SET FIXINTENSITYUP=ON\n"
-                          "@PJL SET QUIETMODE=ON\n"));
+  EXPECT_TRUE(contains(h,
+                       "@PJL SET MEDIATYPE=LABEL\n@PJL SET LESSPAPERCURL=OFF\n@PJL SET FIXINTENSITYUP=ON\n"
+                       "@PJL SET QUIETMODE=ON\n"));
   in.settings.mediaType = "ENV";
   in.settings.printOutput = "Other";
   h = build(in);
@@ -197,14 +203,16 @@ TEST(PjlHeader, SleepTimes) {
   HeaderInput in = defaultJob();
   in.settings.sleep = "5minutes";
   std::string h = build(in);
-  EXPECT_TRUE(contains(h, "@PJL DEFAULT AUTOSLEEP=ON\n@PJL DEFAULT TIMEOUTSLEEP=5\n@PJL SET AUTOSLEEP=ON\n"
-                          "@PJL SET TIMEOUTSLEEP=5\n"));
+  EXPECT_TRUE(contains(h,
+                       "@PJL DEFAULT AUTOSLEEP=ON\n@PJL DEFAULT TIMEOUTSLEEP=5\n@PJL SET AUTOSLEEP=ON\n"
+                       "@PJL SET TIMEOUTSLEEP=5\n"));
   EXPECT_EQ(h.substr(h.size() - 24), "@PJL SET TIMEOUTSLEEP=5\n");
 
   in.settings.sleep = "15minutes";  // outside the table: copied unchanged
   h = build(in);
-  EXPECT_TRUE(contains(h, "@PJL DEFAULT TIMEOUTSLEEP=15minutes\n@PJL SET AUTOSLEEP=ON\n"
-                          "@PJL SET TIMEOUTSLEEP=15minutes\n"));
+  EXPECT_TRUE(contains(h,
+                       "@PJL DEFAULT TIMEOUTSLEEP=15minutes\n@PJL SET AUTOSLEEP=ON\n"
+                       "@PJL SET TIMEOUTSLEEP=15minutes\n"));
 
   in.settings.sleep = "PrinterDefault";
   EXPECT_FALSE(contains(build(in), "SLEEP"));

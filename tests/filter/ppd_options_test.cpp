@@ -38,9 +38,10 @@ TEST(PpdOptions, DefaultsOfThePpdMatchTheFilterDefaults) {
 
 TEST(PpdOptions, JobOptionsAreMarked) {
   std::string log;
-  JobSettings s = settingsFor("PageSize=B5 ColorMode=Mono InputSlot=TRAY2 Resolution=1200dpi Sleep=30minutes "
-                              "QuiteMode=ON Passwd1=1 Passwd2=0 Passwd3=0 Passwd4=7 media=Letter",
-                              &log);
+  JobSettings s = settingsFor(
+      "PageSize=B5 ColorMode=Mono InputSlot=TRAY2 Resolution=1200dpi Sleep=30minutes "
+      "QuiteMode=ON Passwd1=1 Passwd2=0 Passwd3=0 Passwd4=7 media=Letter",
+      &log);
   EXPECT_EQ(s.pageSize, "B5");
   EXPECT_EQ(s.colorFlag, kMono);
   EXPECT_EQ(s.inputSlot, "TRAY2");

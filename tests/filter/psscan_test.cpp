@@ -42,8 +42,8 @@ TEST(PsScan, MediaBoxWithAndWithoutSpaceAndTruncation) {
   EXPECT_EQ(inspect("<< /MediaBox [0 0 595.28 841.89] >>\n").paperSize, "A4");
   EXPECT_EQ(inspect("/MediaBox[0 0 612 792]\n").paperSize, "Letter");
   EXPECT_EQ(inspect("%%MediaBox [ 0 0 612.5 1008.9 ]\n").paperSize, "Legal");
-  EXPECT_EQ(inspect("MediaBox [0 0 597 842]\n").paperSize, "");   // no known size
-  EXPECT_EQ(inspect("MediaBox [0 0 842 595]\n").paperSize, "");   // landscape A4
+  EXPECT_EQ(inspect("MediaBox [0 0 597 842]\n").paperSize, "");  // no known size
+  EXPECT_EQ(inspect("MediaBox [0 0 842 595]\n").paperSize, "");  // landscape A4
   EXPECT_EQ(inspect("MediaBox [0 0 595 420]\n").paperSize, "A5L");
   EXPECT_EQ(inspect("MediaBox [0 0 517 729]\n").paperSize, "B5");
   // Only the first MediaBox with four numbers counts.
@@ -51,9 +51,9 @@ TEST(PsScan, MediaBoxWithAndWithoutSpaceAndTruncation) {
 }
 
 TEST(PsScan, HostileMediaBoxNumbersAreHandled) {
-  for (const char* line : {"MediaBox [0 0 1e30 -1e30]\n", "MediaBox [0 0 nan nan]\n", "MediaBox [0 0 inf -inf]\n",
-                           "MediaBox [0 0 -595 -842]\n", "MediaBox [0 0 99999999999999999999 842]\n",
-                           "MediaBox [0 0 4294967891 842]\n"}) {
+  for (const char* line : {"MediaBox [0 0 1e30 -1e30]\n", "MediaBox [0 0 nan nan]\n",
+                           "MediaBox [0 0 inf -inf]\n", "MediaBox [0 0 -595 -842]\n",
+                           "MediaBox [0 0 99999999999999999999 842]\n", "MediaBox [0 0 4294967891 842]\n"}) {
     EXPECT_EQ(inspect(line).paperSize, "") << line;
   }
   EXPECT_EQ(inspect("%%Pages: 99999999999999999999\n").pages, 2147483647);
@@ -84,7 +84,8 @@ TEST(PsScan, SpoolPathAndMissingFile) {
   EXPECT_EQ(r.pages, 0);
   EXPECT_EQ(r.copies, 1);
   EXPECT_EQ(r.paperSize, "");
-  EXPECT_NE(log.text().find("psfilepth for get Page Count= /nonexistent-dir/d00042-001\n"), std::string::npos);
+  EXPECT_NE(log.text().find("psfilepth for get Page Count= /nonexistent-dir/d00042-001\n"),
+            std::string::npos);
 }
 
 TEST(PsScan, ReadsTheSpoolFileOfTheJob) {

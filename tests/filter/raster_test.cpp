@@ -45,12 +45,12 @@ TEST(RasterArgs, SixArgumentVectors) {
                "-sOutputFile=-", "-"}));
   EXPECT_EQ(ghostscriptArgs(kMono, g, 1, pos),
             (V{"-dBATCH", "-dPARANOIDSAFER", "-dNOMEDIAATTRS", "-dDuplex", "-dNOINTERPOLATE",
-               "-dNumRenderingThreads=4", "-sDEVICE=pxlmono", "-r600x600", "-g4961x7016", "-q", pos, "-dNOPAUSE",
-               "-dSAFER", "-sOutputFile=-", "-"}));
+               "-dNumRenderingThreads=4", "-sDEVICE=pxlmono", "-r600x600", "-g4961x7016", "-q", pos,
+               "-dNOPAUSE", "-dSAFER", "-sOutputFile=-", "-"}));
   EXPECT_EQ(ghostscriptArgs(kAuto, g, 2, pos),
             (V{"-dBATCH", "-dPARANOIDSAFER", "-dNOMEDIAATTRS", "-dDuplex", "-dTumble", "-dNOINTERPOLATE",
-               "-dNumRenderingThreads=4", "-sDEVICE=pxlcolor", "-r600x600", pos, "-g4961x7016", "-q", "-dNOPAUSE",
-               "-dSAFER", "-sOutputFile=-", "-"}));
+               "-dNumRenderingThreads=4", "-sDEVICE=pxlcolor", "-r600x600", pos, "-g4961x7016", "-q",
+               "-dNOPAUSE", "-dSAFER", "-sOutputFile=-", "-"}));
   EXPECT_EQ(ghostscriptArgs(kColor, none, 0, pos),
             (V{"-dBATCH", "-dPARANOIDSAFER", "-dNOMEDIAATTRS", "-dNOINTERPOLATE", "-dNumRenderingThreads=4",
                "-sDEVICE=pxlcolor", "-r600x600", "-q", pos, "-dNOPAUSE", "-dSAFER", "-sOutputFile=-", "-"}));

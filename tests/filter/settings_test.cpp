@@ -78,8 +78,8 @@ TEST(JobSettings, PasswordCounts) {
   EXPECT_NE(log.text().find("the whole securityPasswd = 0739, securityPasswdCont = 4\n"), std::string::npos);
 
   // Count 3 refuses the job and stops reading options.
-  r = readWith({{"Passwd1", "1"}, {"Passwd2", "2"}, {"Passwd3", "3"}, {"Passwd4", "False"},
-                {"Sleep", "5minutes"}});
+  r = readWith(
+      {{"Passwd1", "1"}, {"Passwd2", "2"}, {"Passwd3", "3"}, {"Passwd4", "False"}, {"Sleep", "5minutes"}});
   EXPECT_TRUE(r.passwordRefused);
   EXPECT_EQ(r.passwordCount, 3);
   EXPECT_EQ(r.settings.sleep, "PrinterDefault");

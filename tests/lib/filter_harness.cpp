@@ -70,7 +70,9 @@ FilterRun::~FilterRun() {
   closeFd(wake_[1]);
 }
 
-void FilterRun::signal(int sig) { ::kill(pid_, sig); }
+void FilterRun::signal(int sig) {
+  ::kill(pid_, sig);
+}
 
 void FilterRun::pauseOutput(bool paused) {
   paused_ = paused;
@@ -84,7 +86,9 @@ void FilterRun::serve() {
   size_t lockScanFrom = 0;
   char buf[65536];
   while (!stop_) {
-    pollfd p[4] = {{wake_[0], POLLIN, 0}, {errDone_ ? -1 : err_, POLLIN, 0}, {side_, POLLIN, 0},
+    pollfd p[4] = {{wake_[0], POLLIN, 0},
+                   {errDone_ ? -1 : err_, POLLIN, 0},
+                   {side_, POLLIN, 0},
                    {outDone_ ? -1 : out_, POLLIN, 0}};
     int n = ::poll(p, paused_ ? 3 : 4, 200);
     if (n < 0) continue;

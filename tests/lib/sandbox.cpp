@@ -36,9 +36,13 @@ void writeFile(const std::string& path, const std::string& text) {
   out << text;
 }
 
-bool fileExists(const std::string& path) { return fs::exists(path); }
+bool fileExists(const std::string& path) {
+  return fs::exists(path);
+}
 
-bool runningAsRoot() { return geteuid() == 0; }
+bool runningAsRoot() {
+  return geteuid() == 0;
+}
 
 ShellResult shell(const std::string& command) {
   ShellResult r;
@@ -150,11 +154,13 @@ namespace hrvtest {
 std::string heavyDocument(int pages, int n) {
   std::string ps = "%!PS-Adobe-3.0\n%%Pages: " + std::to_string(pages) + "\n%%EndComments\n";
   ps += "/n " + std::to_string(n) + " def\n/str n 3 mul string def\n";
-  ps += "/page { << /PageSize [595 842] >> setpagedevice gsave 50 50 translate 500 700 scale\n"
-        "  n n 8 [n 0 0 n neg 0 n] { 0 1 str length 1 sub { str exch rand -7 bitshift 255 and put } for str }\n"
-        "  false 3 colorimage grestore showpage } def\n";
+  ps +=
+      "/page { << /PageSize [595 842] >> setpagedevice gsave 50 50 translate 500 700 scale\n"
+      "  n n 8 [n 0 0 n neg 0 n] { 0 1 str length 1 sub { str exch rand -7 bitshift 255 and put } for str }\n"
+      "  false 3 colorimage grestore showpage } def\n";
   for (int i = 1; i <= pages; ++i)
-    ps += "%%Page: " + std::to_string(i) + " " + std::to_string(i) + "\n<< /MediaBox [0 0 595 842] >> pop page\n";
+    ps += "%%Page: " + std::to_string(i) + " " + std::to_string(i) +
+          "\n<< /MediaBox [0 0 595 842] >> pop page\n";
   ps += "%%EOF\n";
   return ps;
 }

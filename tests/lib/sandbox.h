@@ -10,10 +10,10 @@
 namespace hrvtest {
 
 struct RunResult {
-  int exitCode = -1;    // exit status, or -1 when killed
-  int termSignal = 0;   // signal that ended it, or 0
-  std::string out;      // standard output
-  std::string err;      // standard error
+  int exitCode = -1;   // exit status, or -1 when killed
+  int termSignal = 0;  // signal that ended it, or 0
+  std::string out;     // standard output
+  std::string err;     // standard error
 };
 
 class Sandbox {

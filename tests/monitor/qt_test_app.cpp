@@ -15,17 +15,16 @@
 
 namespace hrvtest {
 
-int runQtGTests(int argc, char **argv) {
-    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    // Qt 5.15's offscreen platform never frees the screen it makes here;
-    // what the application object allocates is not the tests' to answer for.
-    HRV_LSAN_DISABLE();
-    QApplication app(argc, argv);
-    HRV_LSAN_ENABLE();
-    QApplication::setQuitOnLastWindowClosed(false);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
+int runQtGTests(int argc, char** argv) {
+  if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  // Qt 5.15's offscreen platform never frees the screen it makes here;
+  // what the application object allocates is not the tests' to answer for.
+  HRV_LSAN_DISABLE();
+  QApplication app(argc, argv);
+  HRV_LSAN_ENABLE();
+  QApplication::setQuitOnLastWindowClosed(false);
+  ::testing::InitGoogleTest(&argc, argv);
+  return RUN_ALL_TESTS();
 }
 
 }  // namespace hrvtest

@@ -8,17 +8,17 @@
 #endif
 
 class LeakChecksOff {
-public:
-    LeakChecksOff() {
+ public:
+  LeakChecksOff() {
 #if defined(__SANITIZE_ADDRESS__)
-        __lsan_disable();
+    __lsan_disable();
 #endif
-    }
-    ~LeakChecksOff() {
+  }
+  ~LeakChecksOff() {
 #if defined(__SANITIZE_ADDRESS__)
-        __lsan_enable();
+    __lsan_enable();
 #endif
-    }
-    LeakChecksOff(const LeakChecksOff &) = delete;
-    LeakChecksOff &operator=(const LeakChecksOff &) = delete;
+  }
+  LeakChecksOff(const LeakChecksOff&) = delete;
+  LeakChecksOff& operator=(const LeakChecksOff&) = delete;
 };

@@ -22,71 +22,72 @@ namespace fs = std::filesystem;
 namespace {
 
 class CupsQueue : public ::testing::Test {
-protected:
-    void SetUp() override {
-        const char *session = std::getenv("HRV_STAGE");
-        if (!session)
-            GTEST_SKIP() << "runs inside tests/e2e/cups-session.sh";
-        std::string tmpl = std::string(session) + "/netsetup-XXXXXX";
-        ASSERT_NE(mkdtemp(tmpl.data()), nullptr);
-        stage_ = tmpl;
-        writeRecorder(upper() + "/init.d/cups", stage_, "cups", "exit 0");
-    }
-    void TearDown() override {
-        std::error_code ec;
-        if (!stage_.empty())
-            fs::remove_all(stage_, ec);
-    }
+ protected:
+  void SetUp() override {
+    const char* session = std::getenv("HRV_STAGE");
+    if (!session) GTEST_SKIP() << "runs inside tests/e2e/cups-session.sh";
+    std::string tmpl = std::string(session) + "/netsetup-XXXXXX";
+    ASSERT_NE(mkdtemp(tmpl.data()), nullptr);
+    stage_ = tmpl;
+    writeRecorder(upper() + "/init.d/cups", stage_, "cups", "exit 0");
+  }
+  void TearDown() override {
+    std::error_code ec;
+    if (!stage_.empty()) fs::remove_all(stage_, ec);
+  }
 
-    std::string upper() const { return stage_ + "/etc/upper"; }
-    std::string saneFile() const { return upper() + "/sane.d/vornhrv5720zwb.conf"; }
-    std::string calls() const { return fileExists(stage_ + "/calls") ? readFile(stage_ + "/calls") : ""; }
-    // What the scheduler reports, free of any user or environment default.
-    std::string lpstat(const std::string &args) const {
-        return shell("env -u LPDEST -u PRINTER HOME=" + stage_ + " lpstat " + args).out;
-    }
+  std::string upper() const { return stage_ + "/etc/upper"; }
+  std::string saneFile() const { return upper() + "/sane.d/vornhrv5720zwb.conf"; }
+  std::string calls() const { return fileExists(stage_ + "/calls") ? readFile(stage_ + "/calls") : ""; }
+  // What the scheduler reports, free of any user or environment default.
+  std::string lpstat(const std::string& args) const {
+    return shell("env -u LPDEST -u PRINTER HOME=" + stage_ + " lpstat " + args).out;
+  }
 
-    struct Outcome {
-        std::string out, err;
-    };
-    Outcome addQueue(const std::string &address, const std::string &environment = "") {
-        std::system((environment + " QT_QPA_PLATFORM=offscreen unshare --mount --propagation private -- /bin/bash " +
-              HRV_QUEUE_NAMESPACE + " " + stage_ + " " + HRV_QUEUE_DRIVER + " " + address + " >" + stage_ +
-              "/out 2>" + stage_ + "/err").c_str());
-        return {readFile(stage_ + "/out"), readFile(stage_ + "/err")};
-    }
+  struct Outcome {
+    std::string out, err;
+  };
+  Outcome addQueue(const std::string& address, const std::string& environment = "") {
+    std::system((environment +
+                 " QT_QPA_PLATFORM=offscreen unshare --mount --propagation private -- /bin/bash " +
+                 HRV_QUEUE_NAMESPACE + " " + stage_ + " " + HRV_QUEUE_DRIVER + " " + address + " >" + stage_ +
+                 "/out 2>" + stage_ + "/err")
+                    .c_str());
+    return {readFile(stage_ + "/out"), readFile(stage_ + "/err")};
+  }
 
-    std::string stage_;
+  std::string stage_;
 };
 
 TEST_F(CupsQueue, CreatesTheNetworkQueueAsDefaultDestination) {
-    writeFile(saneFile(), kSaneExample);
-    // Start from the session's queue address, with the USB queue as default.
-    shell("lpadmin -p HRV5720ZWB-net -v socket://127.0.0.1:9100 && lpadmin -d HRV5720ZWB");
-    ASSERT_EQ(lpstat("-v HRV5720ZWB-net"), "device for HRV5720ZWB-net: socket://127.0.0.1:9100\n");
-    ASSERT_EQ(lpstat("-d"), "system default destination: HRV5720ZWB\n");
+  writeFile(saneFile(), kSaneExample);
+  // Start from the session's queue address, with the USB queue as default.
+  shell("lpadmin -p HRV5720ZWB-net -v socket://127.0.0.1:9100 && lpadmin -d HRV5720ZWB");
+  ASSERT_EQ(lpstat("-v HRV5720ZWB-net"), "device for HRV5720ZWB-net: socket://127.0.0.1:9100\n");
+  ASSERT_EQ(lpstat("-d"), "system default destination: HRV5720ZWB\n");
 
-    const Outcome r = addQueue("10.1.2.3");
-    EXPECT_EQ(r.out, "status: 添加网络打印机成功！\nopen: 0\n") << r.err;
-    EXPECT_EQ(lpstat("-v HRV5720ZWB-net"), "device for HRV5720ZWB-net: socket://10.1.2.3:9100\n");
-    EXPECT_EQ(lpstat("-d"), "system default destination: HRV5720ZWB-net\n");
-    EXPECT_NE(lpstat("-a HRV5720ZWB-net").find("HRV5720ZWB-net accepting requests"), std::string::npos);
-    EXPECT_EQ(calls(), "cups|restart\n");
-    EXPECT_EQ(readFile(hrv::kNetIpInfo), "10.1.2.3");
-    EXPECT_EQ(readFile(saneFile()), kSaneRewritten);
+  const Outcome r = addQueue("10.1.2.3");
+  EXPECT_EQ(r.out, "status: 添加网络打印机成功！\nopen: 0\n") << r.err;
+  EXPECT_EQ(lpstat("-v HRV5720ZWB-net"), "device for HRV5720ZWB-net: socket://10.1.2.3:9100\n");
+  EXPECT_EQ(lpstat("-d"), "system default destination: HRV5720ZWB-net\n");
+  EXPECT_NE(lpstat("-a HRV5720ZWB-net").find("HRV5720ZWB-net accepting requests"), std::string::npos);
+  EXPECT_EQ(calls(), "cups|restart\n");
+  EXPECT_EQ(readFile(hrv::kNetIpInfo), "10.1.2.3");
+  EXPECT_EQ(readFile(saneFile()), kSaneRewritten);
 }
 
 TEST_F(CupsQueue, LpadminFailureIsShownWithItsErrorOutput) {
-    // lpadmin cannot reach a scheduler.
-    const Outcome r = addQueue("10.9.9.9", "CUPS_SERVER=/run/cups/no-such.sock");
-    EXPECT_EQ(r.out, "status: 添加网络打印机失败！\nopen: 1\n");
-    EXPECT_TRUE(std::regex_search(r.err, std::regex("(^|\n)/usr/sbin/lpadmin -p HRV5720ZWB-net -m HRV5720ZWB-net.ppd "
-                                                    "-v socket://10\\.9\\.9\\.9:9100 -E: exit status 1: "
-                                                    "lpadmin: [^\n]+\n")))
-        << r.err;
-    EXPECT_EQ(lpstat("-v HRV5720ZWB-net").find("10.9.9.9"), std::string::npos);
-    EXPECT_EQ(calls(), "");
-    EXPECT_NE(readFile(hrv::kNetIpInfo), "10.9.9.9");
+  // lpadmin cannot reach a scheduler.
+  const Outcome r = addQueue("10.9.9.9", "CUPS_SERVER=/run/cups/no-such.sock");
+  EXPECT_EQ(r.out, "status: 添加网络打印机失败！\nopen: 1\n");
+  EXPECT_TRUE(
+      std::regex_search(r.err, std::regex("(^|\n)/usr/sbin/lpadmin -p HRV5720ZWB-net -m HRV5720ZWB-net.ppd "
+                                          "-v socket://10\\.9\\.9\\.9:9100 -E: exit status 1: "
+                                          "lpadmin: [^\n]+\n")))
+      << r.err;
+  EXPECT_EQ(lpstat("-v HRV5720ZWB-net").find("10.9.9.9"), std::string::npos);
+  EXPECT_EQ(calls(), "");
+  EXPECT_NE(readFile(hrv::kNetIpInfo), "10.9.9.9");
 }
 
 }  // namespace

@@ -13,22 +13,22 @@
 #include <cstdio>
 #include <optional>
 
-int main(int argc, char **argv) {
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: %s address\n", argv[0]);
-        return 2;
-    }
-    std::optional<QApplication> app;
-    {
-        LeakChecksOff off;
-        app.emplace(argc, argv);
-    }
-    netIpSet window;
-    window.show();
-    window.findChild<QLineEdit *>(QStringLiteral("netIp"))->setText(QString::fromLocal8Bit(argv[1]));
-    window.findChild<QPushButton *>(QStringLiteral("addPrinter"))->click();
-    std::printf("status: %s\nopen: %d\n",
-                window.findChild<QLabel *>(QStringLiteral("informationAdmin"))->text().toUtf8().constData(),
-                window.isVisible() ? 1 : 0);
-    return 0;
+int main(int argc, char** argv) {
+  if (argc != 2) {
+    std::fprintf(stderr, "usage: %s address\n", argv[0]);
+    return 2;
+  }
+  std::optional<QApplication> app;
+  {
+    LeakChecksOff off;
+    app.emplace(argc, argv);
+  }
+  netIpSet window;
+  window.show();
+  window.findChild<QLineEdit*>(QStringLiteral("netIp"))->setText(QString::fromLocal8Bit(argv[1]));
+  window.findChild<QPushButton*>(QStringLiteral("addPrinter"))->click();
+  std::printf("status: %s\nopen: %d\n",
+              window.findChild<QLabel*>(QStringLiteral("informationAdmin"))->text().toUtf8().constData(),
+              window.isVisible() ? 1 : 0);
+  return 0;
 }

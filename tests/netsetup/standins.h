@@ -14,12 +14,12 @@ inline const char kSaneRewritten[] = "net autodiscovery\nnet 10.1.2.3\nnet 10.1.
 
 // A shell script that appends its name and arguments, '|'-separated, to
 // <dir>/calls and then runs `onCall`.
-inline void writeRecorder(const std::string &path, const std::string &dir, const std::string &name,
-                          const std::string &onCall) {
-    hrvtest::writeFile(path, "#!/bin/sh\n{ printf '%s' " + name +
-                                 "; for a in \"$@\"; do printf '|%s' \"$a\"; done; echo; } >> " + dir + "/calls\n" +
-                                 onCall + "\n");
-    chmod(path.c_str(), 0755);
+inline void writeRecorder(const std::string& path, const std::string& dir, const std::string& name,
+                          const std::string& onCall) {
+  hrvtest::writeFile(path, "#!/bin/sh\n{ printf '%s' " + name +
+                               "; for a in \"$@\"; do printf '|%s' \"$a\"; done; echo; } >> " + dir +
+                               "/calls\n" + onCall + "\n");
+  chmod(path.c_str(), 0755);
 }
 
 }  // namespace netsetuptest

@@ -24,7 +24,9 @@ void writeFile(const fs::path& path, const std::string& text, bool executable = 
   if (executable) fs::permissions(path, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec);
 }
 
-std::string quoted(const std::string& s) { return "'" + s + "'"; }
+std::string quoted(const std::string& s) {
+  return "'" + s + "'";
+}
 
 // A scratch desktop: its own PATH, data folders and a viewer stand-in that
 // records its arguments, takes its time, then marks that it has ended.
@@ -50,15 +52,16 @@ class Desktop : public ::testing::Test {
 
   // xdg-mime stand-in naming the default PDF application (none for "").
   void defaultApplication(const std::string& id) {
-    writeFile(bin() / "xdg-mime", "#!/bin/sh\n[ \"$*\" = 'query default application/pdf' ] && echo '" + id + "'\n",
-              true);
+    writeFile(bin() / "xdg-mime",
+              "#!/bin/sh\n[ \"$*\" = 'query default application/pdf' ] && echo '" + id + "'\n", true);
   }
 
   ShellResult pdfReader(const std::string& arguments) {
-    return shell("env -i PATH=" + quoted(bin().string() + ":/usr/bin:/bin") + " HOME=" + quoted(dir_.string()) +
-              " XDG_DATA_HOME=" + quoted((dir_ / "home-data").string()) +
-              " XDG_DATA_DIRS=" + quoted((dir_ / "none").string() + ":" + (dir_ / "system-data").string()) + " " +
-              HRV_SOURCE_DIR "/doc/pdfReader " + arguments);
+    return shell(
+        "env -i PATH=" + quoted(bin().string() + ":/usr/bin:/bin") + " HOME=" + quoted(dir_.string()) +
+        " XDG_DATA_HOME=" + quoted((dir_ / "home-data").string()) +
+        " XDG_DATA_DIRS=" + quoted((dir_ / "none").string() + ":" + (dir_ / "system-data").string()) + " " +
+        HRV_SOURCE_DIR "/doc/pdfReader " + arguments);
   }
 
   fs::path dir_, document_;
@@ -69,7 +72,8 @@ TEST_F(Desktop, DefaultApplicationGetsTheDocumentAndIsWaitedFor) {
   writeFile(dir_ / "home-data/applications/test-viewer.desktop",
             "[Desktop Action New]\nExec=/bin/false\n\n"
             "[Desktop Entry]\nType=Application\nName=Test Viewer\n"
-            "Exec=\"" + viewer().string() + "\" --zoom=100%% %U --name %c %i\n");
+            "Exec=\"" +
+                viewer().string() + "\" --zoom=100%% %U --name %c %i\n");
   ShellResult r = pdfReader(quoted(document_.string()));
   EXPECT_EQ(r.status, 3) << r.out;
   EXPECT_TRUE(fs::exists(ended())) << "returned before the viewer ended";
@@ -114,13 +118,15 @@ TEST(UserGuide, BilingualWithEmbeddedCjkFont) {
   bool cjkEmbedded = false;
   std::istringstream in(fonts.out);
   for (std::string line; std::getline(in, line);)
-    if (line.find("WenQuanYi") != std::string::npos && line.find(" yes ") != std::string::npos) cjkEmbedded = true;
+    if (line.find("WenQuanYi") != std::string::npos && line.find(" yes ") != std::string::npos)
+      cjkEmbedded = true;
   EXPECT_TRUE(cjkEmbedded) << fonts.out;
 
   ShellResult text = shell("pdftotext -enc UTF-8 " + pdf + " -");
   ASSERT_EQ(text.status, 0) << text.out;
-  for (const char* part : {"安装", "Installing", "安全打印", "Secure print", "状态监视器", "The status monitors",
-                           "网络设置", "Network setup", "lpadmin -p HRV5720ZWB-net -m HRV5720ZWB-net.ppd"})
+  for (const char* part :
+       {"安装", "Installing", "安全打印", "Secure print", "状态监视器", "The status monitors", "网络设置",
+        "Network setup", "lpadmin -p HRV5720ZWB-net -m HRV5720ZWB-net.ppd"})
     EXPECT_NE(text.out.find(part), std::string::npos) << part;
 }
 

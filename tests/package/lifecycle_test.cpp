@@ -50,7 +50,9 @@ bool lexists(const std::string& path) {
   return lstat(path.c_str(), &st) == 0;
 }
 
-bool contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+bool contains(const std::string& text, const std::string& part) {
+  return text.find(part) != std::string::npos;
+}
 
 size_t count(const std::string& text, const std::string& part) {
   size_t n = 0;
@@ -66,7 +68,10 @@ std::string describe(const std::string& path) {
   const group* gr = getgrgid(st.st_gid);
   char mode[8];
   std::snprintf(mode, sizeof mode, "%04o", st.st_mode & 07777);
-  std::string kind = S_ISDIR(st.st_mode) ? "dir" : S_ISLNK(st.st_mode) ? "link" : S_ISREG(st.st_mode) ? "file" : "other";
+  std::string kind = S_ISDIR(st.st_mode)   ? "dir"
+                     : S_ISLNK(st.st_mode) ? "link"
+                     : S_ISREG(st.st_mode) ? "file"
+                                           : "other";
   return kind + " " + (pw ? pw->pw_name : "?") + ":" + (gr ? gr->gr_name : "?") + " " + mode;
 }
 
@@ -88,7 +93,9 @@ std::string asUser(const std::string& user, const std::string& command) {
   return "runuser -u " + user + " -- sh -c '" + command + "'";
 }
 
-ShellResult dpkg(const std::string& args) { return shell("dpkg " + args); }
+ShellResult dpkg(const std::string& args) {
+  return shell("dpkg " + args);
+}
 
 // The files and links the package owns (dpkg -L), without the folders.
 std::vector<std::string> packageFiles() {
@@ -100,13 +107,15 @@ std::vector<std::string> packageFiles() {
 
 // The job files: the user data that removal leaves.
 const std::vector<std::string>& userData() {
-  static const std::vector<std::string> files = {
-      hrv::kUsbPrinterInfo, hrv::kUsbPrinterState, hrv::kNetPrinterInfo,
-      hrv::kNetIpInfo,      hrv::kUsbPrintLog,      hrv::kNetPrintLog};
+  static const std::vector<std::string> files = {hrv::kUsbPrinterInfo, hrv::kUsbPrinterState,
+                                                 hrv::kNetPrinterInfo, hrv::kNetIpInfo,
+                                                 hrv::kUsbPrintLog,    hrv::kNetPrintLog};
   return files;
 }
 
-std::string sample() { return env("HRV_SOURCE_DIR") + "/samples/sample.ps"; }
+std::string sample() {
+  return env("HRV_SOURCE_DIR") + "/samples/sample.ps";
+}
 
 bool jobDone(const std::string& id) {
   return std::regex_search(shell("lpstat -W completed -o").out, std::regex(id + "\\s"));
@@ -208,14 +217,15 @@ TEST(DebPackage, InstallLaysOutEveryPathWithOwnerAndMode) {
     EXPECT_TRUE(known.count(f) || f.rfind("/usr/share/lintian/overrides/", 0) == 0) << "unchecked: " << f;
 
   // Nothing of the suite is world-writable (links aside).
-  ShellResult ww = shell("find /opt/vorn /usr/share/cups/model /lib/udev/rules.d /etc/xdg/autostart /usr/share/applications "
-                 "/usr/share/doc/hrv5720zwb ! -type l -perm -o+w");
+  ShellResult ww = shell(
+      "find /opt/vorn /usr/share/cups/model /lib/udev/rules.d /etc/xdg/autostart /usr/share/applications "
+      "/usr/share/doc/hrv5720zwb ! -type l -perm -o+w");
   EXPECT_EQ(ww.out, "");
 
   // The desktop entries start programs that are there, in their folders.
-  for (const char* entry :
-       {"/etc/xdg/autostart/hrv5720zwb-statusmon.desktop", "/etc/xdg/autostart/hrv5720zwb-statusmon-net.desktop",
-        "/usr/share/applications/hrv5720zwb-netsetup.desktop"}) {
+  for (const char* entry : {"/etc/xdg/autostart/hrv5720zwb-statusmon.desktop",
+                            "/etc/xdg/autostart/hrv5720zwb-statusmon-net.desktop",
+                            "/usr/share/applications/hrv5720zwb-netsetup.desktop"}) {
     std::string text = readFile(entry);
     std::smatch m;
     ASSERT_TRUE(std::regex_search(text, m, std::regex("\nExec=(\\S+)"))) << entry;
@@ -231,7 +241,8 @@ TEST(DebPackage, CupsListsThePpdsAndThePostinstAddedTheUsbQueue) {
   EXPECT_TRUE(std::regex_search(models.out, std::regex("(^|\n)HRV5720ZWB-net\\.ppd ")));
 
   // The stand-in usb backend reports another printer first.
-  EXPECT_EQ(shell("lpstat -v HRV5720ZWB").out, "device for HRV5720ZWB: usb://Vorn/HRV5720ZWB?serial=HRVSIM0001\n");
+  EXPECT_EQ(shell("lpstat -v HRV5720ZWB").out,
+            "device for HRV5720ZWB: usb://Vorn/HRV5720ZWB?serial=HRVSIM0001\n");
   // Run again (as after attaching the printer later), it keeps the queue.
   ShellResult again = shell(kRoot + "/bin/add-usb-queue");
   EXPECT_EQ(again.status, 0) << again.out;
@@ -243,16 +254,18 @@ TEST(DebPackage, MaintainerScriptsReloadUdevAndExtendCupsdProfile) {
   EXPECT_TRUE(contains(udev, "--attr-match=idVendor=0efd --attr-match=idProduct=0092")) << udev;
 
   std::string rule = readFile("/lib/udev/rules.d/70-hrv5720zwb.rules");
-  EXPECT_TRUE(contains(rule, "ATTR{idVendor}==\"0efd\", ATTR{idProduct}==\"0092\", TAG+=\"uaccess\"")) << rule;
+  EXPECT_TRUE(contains(rule, "ATTR{idVendor}==\"0efd\", ATTR{idProduct}==\"0092\", TAG+=\"uaccess\""))
+      << rule;
 
   // The local include names the rules once, also after a reinstall.
   ASSERT_EQ(dpkg("-i " + env("HRV_DEB")).status, 0);
   std::string local = readFile(kLocalProfile);
   EXPECT_EQ(count(local, "#include \"" + kRoot + "/share/apparmor/usr.sbin.cupsd\"\n"), 1u) << local;
   std::string rules = readFile(kRoot + "/share/apparmor/usr.sbin.cupsd");
-  for (const std::string& file : {kRoot + "/bin/usb/config/printerInfo", kRoot + "/bin/usb/config/printerState",
-                                   kRoot + "/bin/net/config/printerInfo", kRoot + "/bin/usb/print_log",
-                                   kRoot + "/bin/net/print_log", kDebugCopy})
+  for (const std::string& file :
+       {kRoot + "/bin/usb/config/printerInfo", kRoot + "/bin/usb/config/printerState",
+        kRoot + "/bin/net/config/printerInfo", kRoot + "/bin/usb/print_log", kRoot + "/bin/net/print_log",
+        kDebugCopy})
     EXPECT_TRUE(contains(rules, "  " + file + " rw,\n")) << file;
   if (access("/sbin/apparmor_parser", X_OK) == 0) {
     ShellResult parse = shell("/sbin/apparmor_parser -Q -K /etc/apparmor.d/usr.sbin.cupsd");
@@ -262,13 +275,16 @@ TEST(DebPackage, MaintainerScriptsReloadUdevAndExtendCupsdProfile) {
 
 TEST(DebPackage, OrdinaryUserPrintsOnBothQueues) {
   // The network queue as netsetup (or the administrator) adds it.
-  ShellResult add = shell("/usr/sbin/lpadmin -p HRV5720ZWB-net -m HRV5720ZWB-net.ppd -v socket://127.0.0.1:9100 -E");
+  ShellResult add =
+      shell("/usr/sbin/lpadmin -p HRV5720ZWB-net -m HRV5720ZWB-net.ppd -v socket://127.0.0.1:9100 -E");
   ASSERT_EQ(add.status, 0) << add.out;
 
   std::string usb = submitAs("alice", "HRV5720ZWB");
-  ASSERT_TRUE(waitUntil([&] { return jobDone(usb) && simCaptures().size() == 1; }, 180)) << shell("lpstat -l -o -p").out;
+  ASSERT_TRUE(waitUntil([&] { return jobDone(usb) && simCaptures().size() == 1; }, 180))
+      << shell("lpstat -l -o -p").out;
   std::string net = submitAs("alice", "HRV5720ZWB-net");
-  ASSERT_TRUE(waitUntil([&] { return jobDone(net) && simCaptures().size() == 2; }, 180)) << shell("lpstat -l -o -p").out;
+  ASSERT_TRUE(waitUntil([&] { return jobDone(net) && simCaptures().size() == 2; }, 180))
+      << shell("lpstat -l -o -p").out;
 
   std::vector<std::string> jobs = simCaptures();
   hrv::pxl::JobReport usbJob = hrv::pxl::analyzeJob(readFile(jobs.at(0)));
@@ -283,7 +299,8 @@ TEST(DebPackage, OrdinaryUserPrintsOnBothQueues) {
 }
 
 TEST(DebPackage, AnotherUserReadsTheJobFiles) {
-  const std::string info = "resolution:600dpi;\npapersize:A4;\ninputslot:AUTO;\nmediatype:PLAIN;\nduplex:None;\n";
+  const std::string info =
+      "resolution:600dpi;\npapersize:A4;\ninputslot:AUTO;\nmediatype:PLAIN;\nduplex:None;\n";
   EXPECT_EQ(shell(asUser("bob", "cat " + kRoot + "/bin/usb/config/printerInfo")).out, info);
   EXPECT_EQ(shell(asUser("bob", "cat " + kRoot + "/bin/net/config/printerInfo")).out, info);
   EXPECT_EQ(shell(asUser("bob", "cat " + kRoot + "/bin/usb/config/printerState")).out, "CODE=10001");
@@ -319,8 +336,8 @@ TEST(DebPackage, RemovalLeavesOnlyTheUserData) {
   // dpkg keeps the conffiles (the autostart entries) until purge; their
   // TryExec program is gone, so they start nothing.
   for (const std::string& f : owned) EXPECT_EQ(lexists(f), f.rfind("/etc/xdg/autostart/", 0) == 0) << f;
-  for (const char* entry :
-       {"/etc/xdg/autostart/hrv5720zwb-statusmon.desktop", "/etc/xdg/autostart/hrv5720zwb-statusmon-net.desktop"}) {
+  for (const char* entry : {"/etc/xdg/autostart/hrv5720zwb-statusmon.desktop",
+                            "/etc/xdg/autostart/hrv5720zwb-statusmon-net.desktop"}) {
     std::smatch m;
     std::string text = readFile(entry);
     ASSERT_TRUE(std::regex_search(text, m, std::regex("\nTryExec=(\\S+)"))) << entry;

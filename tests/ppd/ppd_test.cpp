@@ -27,7 +27,9 @@ const Queue kQueues[] = {
     {"Net", "HRV5720ZWB-net.ppd", "application/vnd.cups-postscript 0 pstopxl_hrv5720zwb-net"},
 };
 
-void PrintTo(const Queue& q, std::ostream* os) { *os << q.file; }
+void PrintTo(const Queue& q, std::ostream* os) {
+  *os << q.file;
+}
 
 struct PpdClose {
   void operator()(ppd_file_t* ppd) const { ppdClose(ppd); }
@@ -47,9 +49,10 @@ const std::vector<std::string> kDigits = {"False", "0", "1", "2", "3", "4", "5",
 
 const std::vector<FilterOption> kFilterOptions = {
     {"PageSize", "A4", {}},  // sizes: the filter's size table
-    {"MediaType", "PLAIN", {"PLAIN", "THIN", "THICK", "THICKERPAPER2", "BOND", "ENV", "ENVTHICK",
-                            "ENVTHIN", "RECYCLED", "LABLE", "COLOR", "GLOSSY", "LETTERHEAD",
-                            "HOLEPUNCHED"}},
+    {"MediaType",
+     "PLAIN",
+     {"PLAIN", "THIN", "THICK", "THICKERPAPER2", "BOND", "ENV", "ENVTHICK", "ENVTHIN", "RECYCLED", "LABLE",
+      "COLOR", "GLOSSY", "LETTERHEAD", "HOLEPUNCHED"}},
     {"ColorMode", "Color", {"Color", "Mono", "Auto"}},
     {"InputSlot", "AUTO", {"AUTO", "MPTRAY", "TRAY1", "TRAY2", "TRAY3", "TRAY4"}},
     {"Duplex", "None", {"None", "DuplexNoTumble", "DuplexTumble"}},
@@ -160,7 +163,8 @@ TEST_P(QueuePpd, PageSizesAreRecognisedFromTheirDimensions) {
     const ppd_size_t& s = ppd_->sizes[i];
     offered.insert(s.name);
     EXPECT_EQ(recognised(static_cast<int>(s.width), static_cast<int>(s.length)), s.name) << "truncated";
-    EXPECT_EQ(recognised(static_cast<int>(std::lround(s.width)), static_cast<int>(std::lround(s.length))), s.name)
+    EXPECT_EQ(recognised(static_cast<int>(std::lround(s.width)), static_cast<int>(std::lround(s.length))),
+              s.name)
         << "rounded";
     EXPECT_TRUE(s.left >= 0 && s.bottom >= 0 && s.right <= s.width && s.top <= s.length) << s.name;
   }

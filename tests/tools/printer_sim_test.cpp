@@ -101,8 +101,9 @@ bool waitUntil(const std::function<bool()>& done) {
 class Sim {
  public:
   Sim(const TempDir& dir, const std::vector<std::string>& args) : dir_(dir) {
-    std::vector<std::string> argv = {PRINTER_SIM,       "--port",    "0", "--status-port", "0",
-                                     "--capture-dir",   capture(),   "--ready-file", readyFile()};
+    std::vector<std::string> argv = {PRINTER_SIM, "--port",        "0",       "--status-port",
+                                     "0",         "--capture-dir", capture(), "--ready-file",
+                                     readyFile()};
     argv.insert(argv.end(), args.begin(), args.end());
     pid_ = ::fork();
     if (pid_ == 0) {
@@ -184,7 +185,9 @@ std::string receive(int fd, size_t n) {
   return out;
 }
 
-std::string receiveToEnd(int fd) { return receive(fd, SIZE_MAX); }
+std::string receiveToEnd(int fd) {
+  return receive(fd, SIZE_MAX);
+}
 
 TEST(PrinterSim, CapturesEachConnectionByteForByte) {
   TempDir dir;
@@ -270,7 +273,8 @@ TEST(PrinterSim, StatusRepliesFollowTheFileAndGoToTheSender) {
   ASSERT_EQ(::bind(udp.get(), reinterpret_cast<sockaddr*>(&self), sizeof self), 0);
   sockaddr_in printer = loopback(sim.udpPort);
   auto ask = [&](const std::string& request) {
-    ::sendto(udp.get(), request.data(), request.size(), 0, reinterpret_cast<sockaddr*>(&printer), sizeof printer);
+    ::sendto(udp.get(), request.data(), request.size(), 0, reinterpret_cast<sockaddr*>(&printer),
+             sizeof printer);
   };
   auto answer = [&](int* fromPort = nullptr) {
     pollfd p{udp.get(), POLLIN, 0};
@@ -318,7 +322,8 @@ TEST(PrinterSim, SigtermFinishesTheOpenJob) {
 TEST(PrinterSim, CommandLine) {
   RunResult help = run({PRINTER_SIM, "--help"});
   EXPECT_EQ(help.status, 0);
-  for (const char* option : {"--port", "--status-port", "--lock-file", "--status-file", "--ready-file", "busy:N"})
+  for (const char* option :
+       {"--port", "--status-port", "--lock-file", "--status-file", "--ready-file", "busy:N"})
     EXPECT_NE(help.out.find(option), std::string::npos) << option;
   EXPECT_EQ(run({PRINTER_SIM, "--frobnicate"}).status, 1);
   EXPECT_EQ(run({PRINTER_SIM, "--lock", "sometimes"}).status, 1);
@@ -327,8 +332,8 @@ TEST(PrinterSim, CommandLine) {
   TempDir dir;
   Sim first(dir, {});
   TempDir other;
-  RunResult clash = run({PRINTER_SIM, "--port", std::to_string(first.tcpPort), "--no-status", "--capture-dir",
-                         other.path()});
+  RunResult clash = run(
+      {PRINTER_SIM, "--port", std::to_string(first.tcpPort), "--no-status", "--capture-dir", other.path()});
   EXPECT_EQ(clash.status, 2);
 }
 

@@ -10,7 +10,8 @@ namespace hrv::testing {
 inline const std::string kLeadIn = std::string("\x1b%-12345X\n\x1b#+54321X_VORN@PJL\n", 29);
 inline const std::string kEnterPclXl = "@PJL ENTER LANGUAGE = PCLXL\n";
 inline const std::string kTrailer = std::string("\x1b%-12345X\n\x1b#+54321X_VORN@PJL EOJ\n\x1b%-12345X", 42);
-inline const std::string kCancel = std::string("\x1b%-12345X\n\x1b#+54321X_VORN@PJL CANCEL\n\x1b%-12345X", 45);
+inline const std::string kCancel =
+    std::string("\x1b%-12345X\n\x1b#+54321X_VORN@PJL CANCEL\n\x1b%-12345X", 45);
 inline const std::string kExit = "\x1b%-12345X";
 
 class PxlBuilder {
@@ -19,11 +20,25 @@ class PxlBuilder {
     s_ = littleEndian ? ") HP-PCL XL;2;0;hand-built" : "( HP-PCL XL;2;0;hand-built";
     s_ += '\n';
   }
-  PxlBuilder& raw(const std::string& bytes) { s_ += bytes; return *this; }
+  PxlBuilder& raw(const std::string& bytes) {
+    s_ += bytes;
+    return *this;
+  }
   PxlBuilder& ub(uint8_t v) { return tag(0xC0).byte(v); }
-  PxlBuilder& u16(uint16_t v) { tag(0xC1); return word(v); }
-  PxlBuilder& u16xy(uint16_t x, uint16_t y) { tag(0xD1); word(x); return word(y); }
-  PxlBuilder& real32xy(float x, float y) { tag(0xD5); real(x); return real(y); }
+  PxlBuilder& u16(uint16_t v) {
+    tag(0xC1);
+    return word(v);
+  }
+  PxlBuilder& u16xy(uint16_t x, uint16_t y) {
+    tag(0xD1);
+    word(x);
+    return word(y);
+  }
+  PxlBuilder& real32xy(float x, float y) {
+    tag(0xD5);
+    real(x);
+    return real(y);
+  }
   PxlBuilder& ubArray(const std::string& bytes) {
     tag(0xC8).tag(0xC0).byte(static_cast<uint8_t>(bytes.size()));
     s_ += bytes;
@@ -61,8 +76,14 @@ class PxlBuilder {
   size_t size() const { return s_.size(); }
 
  private:
-  PxlBuilder& tag(uint8_t t) { s_ += static_cast<char>(t); return *this; }
-  PxlBuilder& byte(uint8_t b) { s_ += static_cast<char>(b); return *this; }
+  PxlBuilder& tag(uint8_t t) {
+    s_ += static_cast<char>(t);
+    return *this;
+  }
+  PxlBuilder& byte(uint8_t b) {
+    s_ += static_cast<char>(b);
+    return *this;
+  }
   PxlBuilder& word(uint16_t v) {
     char lo = static_cast<char>(v & 0xFF), hi = static_cast<char>(v >> 8);
     s_ += little_ ? lo : hi;
@@ -82,7 +103,8 @@ class PxlBuilder {
 
 // A job as the filter sends it: lead-in, a PJL line, Ghostscript's
 // ENTER LANGUAGE line, the stream and the ending.
-inline std::string wrapJob(const std::string& stream, const std::string& ending, const std::string& locks = "") {
+inline std::string wrapJob(const std::string& stream, const std::string& ending,
+                           const std::string& locks = "") {
   return locks + kLeadIn + "@PJL SET RESOLUTION=600\n" + kEnterPclXl + stream + ending;
 }
 

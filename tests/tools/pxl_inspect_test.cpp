@@ -39,8 +39,13 @@ showpage
 
 std::string ghostscript(const std::string& device, int dpi, const std::string& ps,
                         const std::vector<std::string>& extra = {}) {
-  std::vector<std::string> argv = {GS_EXECUTABLE, "-q", "-dBATCH", "-dNOPAUSE", "-dSAFER",
-                                   "-sDEVICE=" + device, "-r" + std::to_string(dpi) + "x" + std::to_string(dpi),
+  std::vector<std::string> argv = {GS_EXECUTABLE,
+                                   "-q",
+                                   "-dBATCH",
+                                   "-dNOPAUSE",
+                                   "-dSAFER",
+                                   "-sDEVICE=" + device,
+                                   "-r" + std::to_string(dpi) + "x" + std::to_string(dpi),
                                    "-sOutputFile=-"};
   if (extra.empty()) argv.push_back("-sPAPERSIZE=a4");
   argv.insert(argv.end(), extra.begin(), extra.end());
@@ -165,9 +170,10 @@ TEST(HandBuiltStreams, FaultsAreFoundWithTheirKind) {
     return b.op(0x44).end().str();
   };
   std::vector<FaultCase> cases = {
-      {"reserved tag", withPage([](PxlBuilder& b) { b.raw("\x45"); }), ErrorKind::kMalformed, "unknown tag 0x45"},
-      {"attribute id without value", withPage([](PxlBuilder& b) { b.attr(3).op(0x6A); }), ErrorKind::kMalformed,
-       "without a value"},
+      {"reserved tag", withPage([](PxlBuilder& b) { b.raw("\x45"); }), ErrorKind::kMalformed,
+       "unknown tag 0x45"},
+      {"attribute id without value", withPage([](PxlBuilder& b) { b.attr(3).op(0x6A); }),
+       ErrorKind::kMalformed, "without a value"},
       {"value without attribute id", withPage([](PxlBuilder& b) { b.ub(2).op(0x6A); }), ErrorKind::kMalformed,
        "without an attribute id"},
       {"two values in a row", withPage([](PxlBuilder& b) { b.ub(2).ub(3).attr(3).op(0x6A); }),
@@ -182,18 +188,21 @@ TEST(HandBuiltStreams, FaultsAreFoundWithTheirKind) {
        "not after an operator that reads data"},
       {"ReadImage without data", withPage([](PxlBuilder& b) { b.op(0xB1).op(0x85); }), ErrorKind::kMalformed,
        "not followed by embedded data"},
-      {"embedded length past the end", wrapJob(PxlBuilder().session().ub(0).attr(40).op(0x43).op(0xB1)
-                                                   .longData(100000, "abcdef").str(), kTrailer),
+      {"embedded length past the end",
+       wrapJob(PxlBuilder().session().ub(0).attr(40).op(0x43).op(0xB1).longData(100000, "abcdef").str(),
+               kTrailer),
        ErrorKind::kTruncated, "runs past the end"},
       {"EndPage without BeginPage", wrapJob(PxlBuilder().session().op(0x44).end().str(), kTrailer),
        ErrorKind::kMalformed, "EndPage without BeginPage"},
-      {"page inside page", withPage([](PxlBuilder& b) { b.op(0x43); }), ErrorKind::kMalformed, "inside page 1"},
+      {"page inside page", withPage([](PxlBuilder& b) { b.op(0x43); }), ErrorKind::kMalformed,
+       "inside page 1"},
       {"no EndSession", wrapJob(PxlBuilder().session().page().str(), kTrailer), ErrorKind::kTruncated,
        "before EndSession"},
       {"exit before EndSession", wrapJob(PxlBuilder().session().page().raw(kExit).str(), kTrailer),
        ErrorKind::kTruncated, "before EndSession"},
-      {"operator after EndSession", wrapJob(PxlBuilder().session().page().op(0x49).op(0x42).op(0x85).str(), ""),
-       ErrorKind::kMalformed, "NewPath outside a session"},
+      {"operator after EndSession",
+       wrapJob(PxlBuilder().session().page().op(0x49).op(0x42).op(0x85).str(), ""), ErrorKind::kMalformed,
+       "NewPath outside a session"},
       {"cut inside the stream header", wrapJob(") HP-PCL XL;2", ""), ErrorKind::kTruncated, "stream header"},
       {"foreign bytes among the PJL lines", kLeadIn + "hello printer\n" + kEnterPclXl + good + kTrailer,
        ErrorKind::kMalformed, "neither PJL"},

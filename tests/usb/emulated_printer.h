@@ -26,85 +26,85 @@ Bytes toBytes(std::string_view text);
 
 // How the printer completes one bulk IN transfer (a read by the host).
 struct Reply {
-    enum class Kind { Data, Hang, Error };
-    Kind kind = Kind::Data;
-    Bytes data;     // Data: delivered bytes (may be empty: a zero-length packet)
-    int error = 0;  // Error: the errno the transfer ends with
+  enum class Kind { Data, Hang, Error };
+  Kind kind = Kind::Data;
+  Bytes data;     // Data: delivered bytes (may be empty: a zero-length packet)
+  int error = 0;  // Error: the errno the transfer ends with
 
-    static Reply bytes(Bytes data);
-    static Reply text(std::string_view text);
-    static Reply empty();
-    // The printer never answers; the host's time-out ends the transfer.
-    static Reply hang();
-    // EPROTO: an I/O error on the wire; EPIPE: a stalled endpoint.
-    static Reply failure(int error = EPROTO);
+  static Reply bytes(Bytes data);
+  static Reply text(std::string_view text);
+  static Reply empty();
+  // The printer never answers; the host's time-out ends the transfer.
+  static Reply hang();
+  // EPROTO: an I/O error on the wire; EPIPE: a stalled endpoint.
+  static Reply failure(int error = EPROTO);
 };
 
 // How the printer completes one bulk OUT transfer (a write by the host).
 struct WriteResult {
-    enum class Kind { Accept, Partial, Hang, Error };
-    Kind kind = Kind::Accept;
-    std::size_t accepted = 0;  // Partial: how many bytes the printer takes
-    int error = 0;             // Error: the errno the transfer ends with
+  enum class Kind { Accept, Partial, Hang, Error };
+  Kind kind = Kind::Accept;
+  std::size_t accepted = 0;  // Partial: how many bytes the printer takes
+  int error = 0;             // Error: the errno the transfer ends with
 
-    static WriteResult accept();
-    static WriteResult partial(std::size_t accepted);
-    static WriteResult hang();
-    static WriteResult failure(int error = EPROTO);
+  static WriteResult accept();
+  static WriteResult partial(std::size_t accepted);
+  static WriteResult hang();
+  static WriteResult failure(int error = EPROTO);
 };
 
 // Computes the replies to one request (the bytes of one completed write).
 // Each returned reply serves one later read, in order.
-using Responder = std::function<std::vector<Reply>(const Bytes &request)>;
+using Responder = std::function<std::vector<Reply>(const Bytes& request)>;
 
 class EmulatedPrinter {
-public:
-    explicit EmulatedPrinter(bool plugged = true);
-    ~EmulatedPrinter();
-    EmulatedPrinter(const EmulatedPrinter &) = delete;
-    EmulatedPrinter &operator=(const EmulatedPrinter &) = delete;
+ public:
+  explicit EmulatedPrinter(bool plugged = true);
+  ~EmulatedPrinter();
+  EmulatedPrinter(const EmulatedPrinter&) = delete;
+  EmulatedPrinter& operator=(const EmulatedPrinter&) = delete;
 
-    // The bus. Plugging in again gives the printer a new device address, as
-    // a real bus does; connections opened before an unplug fail with ENODEV.
-    void plug();
-    void unplug();
-    bool isPlugged() const;
+  // The bus. Plugging in again gives the printer a new device address, as
+  // a real bus does; connections opened before an unplug fail with ENODEV.
+  void plug();
+  void unplug();
+  bool isPlugged() const;
 
-    // Replies. By default "CheckStatus?" and "CheckIP?" are answered as set
-    // below and other requests get no reply. A responder replaces that.
-    void answerStatus(std::string_view reply);               // e.g. "CODE=10001\r\n"
-    void answerStatus(std::vector<Reply> replies);           // one per read
-    void answerIp(const std::array<unsigned char, 12> &record);  // "IPadd:" + record
-    void setResponder(Responder responder);
-    // Replies served before any computed ones, e.g. for a read without a request.
-    void queueReply(Reply reply);
-    // What a read gets when no reply is pending. Default: hang(), as a real
-    // printer NAKs until it has something to say.
-    void setIdleReply(Reply reply);
-    // Outcomes of the next writes, in order; afterwards writes are accepted.
-    void queueWriteResult(WriteResult result);
+  // Replies. By default "CheckStatus?" and "CheckIP?" are answered as set
+  // below and other requests get no reply. A responder replaces that.
+  void answerStatus(std::string_view reply);                   // e.g. "CODE=10001\r\n"
+  void answerStatus(std::vector<Reply> replies);               // one per read
+  void answerIp(const std::array<unsigned char, 12>& record);  // "IPadd:" + record
+  void setResponder(Responder responder);
+  // Replies served before any computed ones, e.g. for a read without a request.
+  void queueReply(Reply reply);
+  // What a read gets when no reply is pending. Default: hang(), as a real
+  // printer NAKs until it has something to say.
+  void setIdleReply(Reply reply);
+  // Outcomes of the next writes, in order; afterwards writes are accepted.
+  void queueWriteResult(WriteResult result);
 
-    // The interface's kernel driver. bindKernelDriver() makes the printer look
-    // like one the usblp driver has taken; a detach unbinds it.
-    void bindKernelDriver(std::string name = "usblp");
-    std::string kernelDriver() const;  // "" when no driver is bound
-    void failDetach(int error);        // 0: detaching works again
-    void failClaim(int error);         // 0: claiming works again
-    void failRelease(int error);       // 0: releasing works again
+  // The interface's kernel driver. bindKernelDriver() makes the printer look
+  // like one the usblp driver has taken; a detach unbinds it.
+  void bindKernelDriver(std::string name = "usblp");
+  std::string kernelDriver() const;  // "" when no driver is bound
+  void failDetach(int error);        // 0: detaching works again
+  void failClaim(int error);         // 0: claiming works again
+  void failRelease(int error);       // 0: releasing works again
 
-    // Everything the printer received, in order, and the same split by write.
-    Bytes written() const;
-    std::string writtenText() const;
-    std::vector<Bytes> requests() const;
-    void clearWritten();
+  // Everything the printer received, in order, and the same split by write.
+  Bytes written() const;
+  std::string writtenText() const;
+  std::vector<Bytes> requests() const;
+  void clearWritten();
 
-    // The device node the printer has while plugged, e.g. "/dev/bus/usb/001/002".
-    std::string deviceNode() const;
+  // The device node the printer has while plugged, e.g. "/dev/bus/usb/001/002".
+  std::string deviceNode() const;
 
-    struct State;
+  struct State;
 
-private:
-    std::unique_ptr<State> state_;
+ private:
+  std::unique_ptr<State> state_;
 };
 
 }  // namespace hrvtest

@@ -339,7 +339,8 @@ void Simulator::acceptJob() {
     job->file.reset(::open(job->partPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644));
     if (job->file.valid()) break;
     if (errno != EEXIST) {
-      std::fprintf(stderr, "printer-sim: cannot create %s: %s\n", job->partPath.c_str(), std::strerror(errno));
+      std::fprintf(stderr, "printer-sim: cannot create %s: %s\n", job->partPath.c_str(),
+                   std::strerror(errno));
       return;  // the connection is dropped
     }
   }
@@ -354,7 +355,8 @@ std::string Simulator::scriptText(const std::string& fixed, const std::string& p
   std::string text;
   if (!readWholeFile(path, text)) {
     ok = false;
-    std::fprintf(stderr, "printer-sim: cannot read %s: %s (not answering)\n", path.c_str(), std::strerror(errno));
+    std::fprintf(stderr, "printer-sim: cannot read %s: %s (not answering)\n", path.c_str(),
+                 std::strerror(errno));
   }
   return text;
 }
@@ -379,11 +381,13 @@ bool Simulator::serveJob(Job& job) {
       std::string text = scriptText(o_.lockScript, o_.lockFile, ok);
       std::string error;
       Reply reply = ok ? job.lock.next(text, error) : Reply{true, "", "silent"};
-      if (!error.empty()) std::fprintf(stderr, "printer-sim: lock script: %s (not answering)\n", error.c_str());
+      if (!error.empty())
+        std::fprintf(stderr, "printer-sim: lock script: %s (not answering)\n", error.c_str());
       std::printf("job %d lock %u %s\n", job.number, job.locks, reply.label.c_str());
       if (!reply.silent && !reply.bytes.empty() &&
           ::send(job.socket.get(), reply.bytes.data(), reply.bytes.size(), MSG_NOSIGNAL) < 0)
-        std::fprintf(stderr, "printer-sim: job %d: lock reply not sent: %s\n", job.number, std::strerror(errno));
+        std::fprintf(stderr, "printer-sim: job %d: lock reply not sent: %s\n", job.number,
+                     std::strerror(errno));
     }
   }
 }
@@ -396,7 +400,8 @@ void Simulator::finishJob(Job& job, const char* why) {
     return;
   }
   ++finished_;
-  std::printf("job %d %s %s bytes=%zu locks=%u\n", job.number, why, job.finalPath.c_str(), job.bytes, job.locks);
+  std::printf("job %d %s %s bytes=%zu locks=%u\n", job.number, why, job.finalPath.c_str(), job.bytes,
+              job.locks);
 }
 
 void Simulator::answerStatus() {
@@ -415,11 +420,11 @@ void Simulator::answerStatus() {
     std::string text = scriptText(o_.statusScript, o_.statusFile, ok);
     std::string error;
     Reply reply = ok ? status_.next(text, error) : Reply{true, "", "silent"};
-    if (!error.empty()) std::fprintf(stderr, "printer-sim: status script: %s (not answering)\n", error.c_str());
+    if (!error.empty())
+      std::fprintf(stderr, "printer-sim: status script: %s (not answering)\n", error.c_str());
     std::printf("status %s %s\n", peerText(peer).c_str(), reply.label.c_str());
-    if (!reply.silent &&
-        ::sendto(udp_.get(), reply.bytes.data(), reply.bytes.size(), 0, reinterpret_cast<sockaddr*>(&peer),
-                 len) < 0)
+    if (!reply.silent && ::sendto(udp_.get(), reply.bytes.data(), reply.bytes.size(), 0,
+                                  reinterpret_cast<sockaddr*>(&peer), len) < 0)
       std::fprintf(stderr, "printer-sim: status reply not sent: %s\n", std::strerror(errno));
   }
 }

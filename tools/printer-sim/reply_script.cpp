@@ -121,7 +121,8 @@ bool statusStep(std::string_view step, std::vector<Reply>& out, std::string& err
     size_t start = 0;
     while (start <= step.size()) {
       size_t plus = step.find('+', start);
-      std::string_view code = step.substr(start, plus == std::string_view::npos ? std::string_view::npos : plus - start);
+      std::string_view code =
+          step.substr(start, plus == std::string_view::npos ? std::string_view::npos : plus - start);
       size_t value = 0;
       if (code.empty() || code.size() > 5 || !parseCount(code, value)) {
         error = "bad status code in \"" + std::string(step) + "\"";
@@ -164,12 +165,24 @@ bool unescape(std::string_view text, std::string& out) {
     }
     if (++i >= text.size()) return false;
     switch (text[i]) {
-      case 'r': out.push_back('\r'); break;
-      case 'n': out.push_back('\n'); break;
-      case 't': out.push_back('\t'); break;
-      case 's': out.push_back(' '); break;
-      case 'c': out.push_back(','); break;
-      case '\\': out.push_back('\\'); break;
+      case 'r':
+        out.push_back('\r');
+        break;
+      case 'n':
+        out.push_back('\n');
+        break;
+      case 't':
+        out.push_back('\t');
+        break;
+      case 's':
+        out.push_back(' ');
+        break;
+      case 'c':
+        out.push_back(',');
+        break;
+      case '\\':
+        out.push_back('\\');
+        break;
       case 'x': {
         if (i + 2 >= text.size()) return false;
         int hi = hexDigit(text[i + 1]), lo = hexDigit(text[i + 2]);
@@ -178,7 +191,8 @@ bool unescape(std::string_view text, std::string& out) {
         i += 2;
         break;
       }
-      default: return false;
+      default:
+        return false;
     }
   }
   return true;

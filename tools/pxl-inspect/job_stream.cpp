@@ -22,12 +22,15 @@ bool isPrefixOf(std::string_view rest, std::string_view whole) {
   return rest.size() <= whole.size() && whole.substr(0, rest.size()) == rest;
 }
 
-bool isBindingByte(char c) { return c == '(' || c == ')' || c == '\''; }
+bool isBindingByte(char c) {
+  return c == '(' || c == ')' || c == '\'';
+}
 
 bool atStreamHeader(std::string_view rest) {
   if (rest.empty() || !isBindingByte(rest[0])) return false;
   std::string_view mark = rest.substr(1, kStreamMark.size());
-  return isPrefixOf(mark, kStreamMark) && (mark.size() == kStreamMark.size() || rest.size() == 1 + mark.size());
+  return isPrefixOf(mark, kStreamMark) &&
+         (mark.size() == kStreamMark.size() || rest.size() == 1 + mark.size());
 }
 
 // "@PJL ENTER LANGUAGE = PCLXL", blanks around '=' optional, case-insensitive.
@@ -72,8 +75,8 @@ std::string pageMedia(const Operator& op) {
     if (a->value.shape == Shape::kXy) {
       unsigned units = enumValue(op.find(attr::kCustomMediaSizeUnits), 0);
       const char* unitName = units == 0 ? "in" : measureName(units);
-      return "custom:" + formatNumber(a->value.numbers[0]) + "x" +
-             formatNumber(a->value.numbers[1]) + (unitName ? unitName : "?");
+      return "custom:" + formatNumber(a->value.numbers[0]) + "x" + formatNumber(a->value.numbers[1]) +
+             (unitName ? unitName : "?");
     }
   }
   return "unspecified";
@@ -111,8 +114,7 @@ class StreamWalker {
         }
         inSession_ = true;
         SessionInfo s;
-        if (const Attribute* u = op.find(attr::kUnitsPerMeasure);
-            u && u->value.shape == Shape::kXy) {
+        if (const Attribute* u = op.find(attr::kUnitsPerMeasure); u && u->value.shape == Shape::kXy) {
           s.unitsX = u->value.numbers[0];
           s.unitsY = u->value.numbers[1];
         }
@@ -139,7 +141,8 @@ class StreamWalker {
         p.session = report_.sessions.size() - 1;
         p.media = pageMedia(op);
         if (const Attribute* a = op.find(attr::kMediaSource)) p.source = mediaSourceName(enumValue(a, 255));
-        if (const Attribute* a = op.find(attr::kOrientation)) p.orientation = orientationName(enumValue(a, 255));
+        if (const Attribute* a = op.find(attr::kOrientation))
+          p.orientation = orientationName(enumValue(a, 255));
         p.duplex = pageDuplex(op);
         report_.pages.push_back(std::move(p));
         break;
@@ -264,8 +267,8 @@ PjlSplit splitPjl(std::string_view data, size_t from) {
       bool terminated = lf != std::string_view::npos;
       bool pjl = line.empty() || line.find(kPjlMark) != std::string_view::npos;
       if (!pjl && !terminated)  // a cut-off last fragment of something we know
-        pjl = isPrefixOf(line, kUel) || isPrefixOf(line, kLockRequest) ||
-              isPrefixOf(line, kPjlMark) || isPrefixOf(line, kVendorPrefix);
+        pjl = isPrefixOf(line, kUel) || isPrefixOf(line, kLockRequest) || isPrefixOf(line, kPjlMark) ||
+              isPrefixOf(line, kVendorPrefix);
       if (!pjl) {
         out.stop = pos;
         out.why = PjlSplit::Stop::kForeign;
@@ -311,9 +314,7 @@ JobReport analyzeJob(std::string_view data) {
 
   PjlSplit head = splitPjl(body, 0);
   keepHeader(head.items);
-  auto cutLine = [](const std::vector<PjlItem>& items) {
-    return !items.empty() && !items.back().terminated;
-  };
+  auto cutLine = [](const std::vector<PjlItem>& items) { return !items.empty() && !items.back().terminated; };
 
   if (head.why == PjlSplit::Stop::kForeign) {
     r.stream = JobReport::Stream::kBroken;

@@ -15,8 +15,7 @@ namespace hrv::pxl {
 
 inline constexpr std::string_view kUel = "\x1b%-12345X";
 inline constexpr std::string_view kLockRequest = "LockPrinter?";
-inline constexpr std::string_view kJobTrailer =
-    "\x1b%-12345X\n\x1b#+54321X_VORN@PJL EOJ\n\x1b%-12345X";
+inline constexpr std::string_view kJobTrailer = "\x1b%-12345X\n\x1b#+54321X_VORN@PJL EOJ\n\x1b%-12345X";
 inline constexpr std::string_view kCancelSequence =
     "\x1b%-12345X\n\x1b#+54321X_VORN@PJL CANCEL\n\x1b%-12345X";
 
@@ -63,7 +62,7 @@ struct PageInfo {
   std::string media = "unspecified";
   std::string source = "unspecified";
   std::string orientation = "unspecified";
-  std::string duplex = "unspecified";  // simplex, duplex-vertical, duplex-horizontal
+  std::string duplex = "unspecified";    // simplex, duplex-vertical, duplex-horizontal
   std::vector<std::string> colorSpaces;  // distinct, in the order they were set
   unsigned copies = 0;                   // PageCopies of EndPage, 0 when absent
   bool ended = false;
@@ -80,8 +79,8 @@ struct JobReport {
   StreamHeader streamHeader;
   unsigned operators = 0;
   std::vector<SessionInfo> sessions;
-  std::vector<PageInfo> pages;  // one per BeginPage
-  unsigned completePages = 0;   // BeginPage/EndPage pairs
+  std::vector<PageInfo> pages;   // one per BeginPage
+  unsigned completePages = 0;    // BeginPage/EndPage pairs
   std::vector<PjlItem> trailer;  // after the PCL XL stream, the ending included
   Ending ending = Ending::kNone;
 

@@ -117,51 +117,127 @@ struct AttributeEntry {
 };
 
 constexpr AttributeEntry kAttributes[] = {
-    {2, "PaletteDepth"},        {3, "ColorSpace"},         {4, "NullBrush"},
-    {5, "NullPen"},             {6, "PaletteData"},        {8, "PatternSelectID"},
-    {9, "GrayLevel"},           {10, "Lightness"},         {11, "RGBColor"},
-    {12, "PatternOrigin"},      {13, "NewDestinationSize"}, {14, "PrimaryArray"},
-    {15, "PrimaryDepth"},       {16, "Saturation"},        {17, "ColorimetricColorSpace"},
-    {18, "XYChromaticities"},   {19, "WhiteReferencePoint"}, {20, "CRGBMinMax"},
-    {21, "GammaGain"},          {29, "AllObjectTypes"},    {30, "TextObjects"},
-    {31, "VectorObjects"},      {32, "RasterObjects"},     {33, "DeviceMatrix"},
-    {34, "DitherMatrixDataType"}, {35, "DitherOrigin"},    {36, "MediaDestination"},
-    {37, "MediaSize"},          {38, "MediaSource"},       {39, "MediaType"},
-    {40, "Orientation"},        {41, "PageAngle"},         {42, "PageOrigin"},
-    {43, "PageScale"},          {44, "ROP3"},              {45, "TxMode"},
-    {47, "CustomMediaSize"},    {48, "CustomMediaSizeUnits"}, {49, "PageCopies"},
-    {50, "DitherMatrixSize"},   {51, "DitherMatrixDepth"}, {52, "SimplexPageMode"},
-    {53, "DuplexPageMode"},     {54, "DuplexPageSide"},    {65, "ArcDirection"},
-    {66, "BoundingBox"},        {67, "DashOffset"},        {68, "EllipseDimension"},
-    {69, "EndPoint"},           {70, "FillMode"},          {71, "LineCapStyle"},
-    {72, "LineJoinStyle"},      {73, "MiterLength"},       {74, "LineDashStyle"},
-    {75, "PenWidth"},           {76, "Point"},             {77, "NumberOfPoints"},
-    {78, "SolidLine"},          {79, "StartPoint"},        {80, "PointType"},
-    {81, "ControlPoint1"},      {82, "ControlPoint2"},     {83, "ClipRegion"},
-    {84, "ClipMode"},           {98, "ColorDepth"},        {99, "BlockHeight"},
-    {100, "ColorMapping"},      {101, "CompressMode"},     {102, "DestinationBox"},
-    {103, "DestinationSize"},   {104, "PatternPersistence"}, {105, "PatternDefineID"},
-    {107, "SourceHeight"},      {108, "SourceWidth"},      {109, "StartLine"},
-    {110, "PadBytesMultiple"},  {111, "BlockByteLength"},  {115, "NumberOfScanLines"},
-    {116, "PrintableArea"},     {120, "ColorTreatment"},   {129, "CommentData"},
-    {130, "DataOrg"},           {134, "Measure"},          {136, "SourceType"},
-    {137, "UnitsPerMeasure"},   {138, "QueryKey"},         {139, "StreamName"},
-    {140, "StreamDataLength"},  {141, "PCLSelectFont"},    {143, "ErrorReport"},
-    {145, "VUExtension"},       {146, "VUDataLength"},     {147, "VUAttr1"},
-    {148, "VUAttr2"},           {149, "VUAttr3"},          {150, "VUAttr4"},
-    {151, "VUAttr5"},           {152, "VUAttr6"},          {161, "CharAngle"},
-    {162, "CharCode"},          {163, "CharDataSize"},     {164, "CharScale"},
-    {165, "CharShear"},         {166, "CharSize"},         {167, "FontHeaderLength"},
-    {168, "FontName"},          {169, "FontFormat"},       {170, "SymbolSet"},
-    {171, "TextData"},          {172, "CharSubModeArray"}, {173, "WritingMode"},
-    {174, "BitmapCharScale"},   {175, "XSpacingData"},     {176, "YSpacingData"},
+    {2, "PaletteDepth"},
+    {3, "ColorSpace"},
+    {4, "NullBrush"},
+    {5, "NullPen"},
+    {6, "PaletteData"},
+    {8, "PatternSelectID"},
+    {9, "GrayLevel"},
+    {10, "Lightness"},
+    {11, "RGBColor"},
+    {12, "PatternOrigin"},
+    {13, "NewDestinationSize"},
+    {14, "PrimaryArray"},
+    {15, "PrimaryDepth"},
+    {16, "Saturation"},
+    {17, "ColorimetricColorSpace"},
+    {18, "XYChromaticities"},
+    {19, "WhiteReferencePoint"},
+    {20, "CRGBMinMax"},
+    {21, "GammaGain"},
+    {29, "AllObjectTypes"},
+    {30, "TextObjects"},
+    {31, "VectorObjects"},
+    {32, "RasterObjects"},
+    {33, "DeviceMatrix"},
+    {34, "DitherMatrixDataType"},
+    {35, "DitherOrigin"},
+    {36, "MediaDestination"},
+    {37, "MediaSize"},
+    {38, "MediaSource"},
+    {39, "MediaType"},
+    {40, "Orientation"},
+    {41, "PageAngle"},
+    {42, "PageOrigin"},
+    {43, "PageScale"},
+    {44, "ROP3"},
+    {45, "TxMode"},
+    {47, "CustomMediaSize"},
+    {48, "CustomMediaSizeUnits"},
+    {49, "PageCopies"},
+    {50, "DitherMatrixSize"},
+    {51, "DitherMatrixDepth"},
+    {52, "SimplexPageMode"},
+    {53, "DuplexPageMode"},
+    {54, "DuplexPageSide"},
+    {65, "ArcDirection"},
+    {66, "BoundingBox"},
+    {67, "DashOffset"},
+    {68, "EllipseDimension"},
+    {69, "EndPoint"},
+    {70, "FillMode"},
+    {71, "LineCapStyle"},
+    {72, "LineJoinStyle"},
+    {73, "MiterLength"},
+    {74, "LineDashStyle"},
+    {75, "PenWidth"},
+    {76, "Point"},
+    {77, "NumberOfPoints"},
+    {78, "SolidLine"},
+    {79, "StartPoint"},
+    {80, "PointType"},
+    {81, "ControlPoint1"},
+    {82, "ControlPoint2"},
+    {83, "ClipRegion"},
+    {84, "ClipMode"},
+    {98, "ColorDepth"},
+    {99, "BlockHeight"},
+    {100, "ColorMapping"},
+    {101, "CompressMode"},
+    {102, "DestinationBox"},
+    {103, "DestinationSize"},
+    {104, "PatternPersistence"},
+    {105, "PatternDefineID"},
+    {107, "SourceHeight"},
+    {108, "SourceWidth"},
+    {109, "StartLine"},
+    {110, "PadBytesMultiple"},
+    {111, "BlockByteLength"},
+    {115, "NumberOfScanLines"},
+    {116, "PrintableArea"},
+    {120, "ColorTreatment"},
+    {129, "CommentData"},
+    {130, "DataOrg"},
+    {134, "Measure"},
+    {136, "SourceType"},
+    {137, "UnitsPerMeasure"},
+    {138, "QueryKey"},
+    {139, "StreamName"},
+    {140, "StreamDataLength"},
+    {141, "PCLSelectFont"},
+    {143, "ErrorReport"},
+    {145, "VUExtension"},
+    {146, "VUDataLength"},
+    {147, "VUAttr1"},
+    {148, "VUAttr2"},
+    {149, "VUAttr3"},
+    {150, "VUAttr4"},
+    {151, "VUAttr5"},
+    {152, "VUAttr6"},
+    {161, "CharAngle"},
+    {162, "CharCode"},
+    {163, "CharDataSize"},
+    {164, "CharScale"},
+    {165, "CharShear"},
+    {166, "CharSize"},
+    {167, "FontHeaderLength"},
+    {168, "FontName"},
+    {169, "FontFormat"},
+    {170, "SymbolSet"},
+    {171, "TextData"},
+    {172, "CharSubModeArray"},
+    {173, "WritingMode"},
+    {174, "BitmapCharScale"},
+    {175, "XSpacingData"},
+    {176, "YSpacingData"},
     {177, "CharBoldValue"},
 };
 
 constexpr const char* kMediaSizes[] = {
-    "Letter", "Legal", "A4",  "Executive", "Ledger", "A3", "COM10", "Monarch",
-    "C5",     "DL",    "JB4", "JB5",       "B5Envelope", "B5", "JPostcard",
-    "JDoublePostcard", "A5", "A6", "JB6", "JIS8K", "JIS16K", "JISExec",
+    "Letter", "Legal", "A4",  "Executive", "Ledger",     "A3",      "COM10",     "Monarch",
+    "C5",     "DL",    "JB4", "JB5",       "B5Envelope", "B5",      "JPostcard", "JDoublePostcard",
+    "A5",     "A6",    "JB6", "JIS8K",     "JIS16K",     "JISExec",
 };
 
 constexpr size_t kTypeSize[] = {1, 2, 4, 2, 4, 4};
@@ -206,8 +282,8 @@ Reader::Status Reader::fail(ErrorKind kind, size_t at, std::string message) {
 bool Reader::need(size_t count, size_t at, const char* what) {
   if (bytes_.size() - pos_ >= count) return true;
   fail(ErrorKind::kTruncated, at,
-       std::string("stream ends inside ") + what + " (needs " + std::to_string(count) +
-           " more bytes, " + std::to_string(bytes_.size() - pos_) + " left)");
+       std::string("stream ends inside ") + what + " (needs " + std::to_string(count) + " more bytes, " +
+           std::to_string(bytes_.size() - pos_) + " left)");
   return false;
 }
 
@@ -228,11 +304,21 @@ void Reader::skipWhitespace() {
 
 bool Reader::readNumber(Type type, double& out) {
   switch (type) {
-    case Type::kUByte: out = static_cast<uint8_t>(bytes_[pos_]); break;
-    case Type::kUInt16: out = u16(pos_); break;
-    case Type::kUInt32: out = u32(pos_); break;
-    case Type::kSInt16: out = static_cast<int16_t>(u16(pos_)); break;
-    case Type::kSInt32: out = static_cast<int32_t>(u32(pos_)); break;
+    case Type::kUByte:
+      out = static_cast<uint8_t>(bytes_[pos_]);
+      break;
+    case Type::kUInt16:
+      out = u16(pos_);
+      break;
+    case Type::kUInt32:
+      out = u32(pos_);
+      break;
+    case Type::kSInt16:
+      out = static_cast<int16_t>(u16(pos_));
+      break;
+    case Type::kSInt32:
+      out = static_cast<int32_t>(u32(pos_));
+      break;
     case Type::kReal32: {
       uint32_t raw = u32(pos_);
       float f;
@@ -333,12 +419,11 @@ bool Reader::readEmbeddedData(Operator& op) {
   auto t = static_cast<uint8_t>(bytes_[pos_]);
   if (t != tag::kDataLength && t != tag::kDataLengthByte) {
     bool required = op.tag == tag::kReadImage || op.tag == tag::kReadRastPattern ||
-                    op.tag == tag::kReadChar || op.tag == tag::kReadFontHeader ||
-                    op.tag == tag::kReadStream;
+                    op.tag == tag::kReadChar || op.tag == tag::kReadFontHeader || op.tag == tag::kReadStream;
     if (required) {
       fail(ErrorKind::kMalformed, pos_,
-           std::string(operatorName(op.tag)) + " is not followed by embedded data (found tag " +
-               hexByte(t) + ")");
+           std::string(operatorName(op.tag)) + " is not followed by embedded data (found tag " + hexByte(t) +
+               ")");
       return false;
     }
     return true;
@@ -391,8 +476,7 @@ Reader::Status Reader::next(Operator& op) {
       uint16_t id = idSize == 1 ? static_cast<uint8_t>(bytes_[pos_]) : u16(pos_);
       pos_ += idSize;
       if (!havePending)
-        return fail(ErrorKind::kMalformed, at,
-                    "attribute id " + std::to_string(id) + " without a value");
+        return fail(ErrorKind::kMalformed, at, "attribute id " + std::to_string(id) + " without a value");
       op.attributes.push_back(Attribute{id, std::move(pending)});
       havePending = false;
       continue;
@@ -464,35 +548,43 @@ std::string mediaSizeName(unsigned code) {
 
 std::string colorSpaceName(unsigned code) {
   switch (code) {
-    case 1: return "Gray";
-    case 2: return "RGB";
-    case 6: return "sRGB";
-    case 7: return "GraySub";
-    default: return "colorspace#" + std::to_string(code);
+    case 1:
+      return "Gray";
+    case 2:
+      return "RGB";
+    case 6:
+      return "sRGB";
+    case 7:
+      return "GraySub";
+    default:
+      return "colorspace#" + std::to_string(code);
   }
 }
 
 std::string mediaSourceName(unsigned code) {
-  static constexpr const char* kNames[] = {"default",        "auto",          "manual",
-                                           "multipurpose",   "upper",         "lower",
-                                           "envelope",       "third"};
+  static constexpr const char* kNames[] = {"default", "auto",  "manual",   "multipurpose",
+                                           "upper",   "lower", "envelope", "third"};
   if (code < std::size(kNames)) return kNames[code];
   return "source#" + std::to_string(code);
 }
 
 std::string orientationName(unsigned code) {
-  static constexpr const char* kNames[] = {"portrait", "landscape", "reverse-portrait",
-                                           "reverse-landscape", "default"};
+  static constexpr const char* kNames[] = {"portrait", "landscape", "reverse-portrait", "reverse-landscape",
+                                           "default"};
   if (code < std::size(kNames)) return kNames[code];
   return "orientation#" + std::to_string(code);
 }
 
 const char* measureName(unsigned code) {
   switch (code) {
-    case 0: return "inch";
-    case 1: return "mm";
-    case 2: return "0.1mm";
-    default: return nullptr;
+    case 0:
+      return "inch";
+    case 1:
+      return "mm";
+    case 2:
+      return "0.1mm";
+    default:
+      return nullptr;
   }
 }
 

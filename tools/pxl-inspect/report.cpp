@@ -8,19 +8,26 @@ namespace {
 
 const char* endingName(Ending e) {
   switch (e) {
-    case Ending::kTrailer: return "trailer";
-    case Ending::kCancel: return "cancel";
-    case Ending::kNone: break;
+    case Ending::kTrailer:
+      return "trailer";
+    case Ending::kCancel:
+      return "cancel";
+    case Ending::kNone:
+      break;
   }
   return "none";
 }
 
 const char* streamName(JobReport::Stream s) {
   switch (s) {
-    case JobReport::Stream::kComplete: return "complete";
-    case JobReport::Stream::kCut: return "cut";
-    case JobReport::Stream::kBroken: return "broken";
-    case JobReport::Stream::kAbsent: break;
+    case JobReport::Stream::kComplete:
+      return "complete";
+    case JobReport::Stream::kCut:
+      return "cut";
+    case JobReport::Stream::kBroken:
+      return "broken";
+    case JobReport::Stream::kAbsent:
+      break;
   }
   return "absent";
 }
@@ -56,9 +63,12 @@ std::string hexOffset(size_t offset) {
 
 const char* errorKindName(ErrorKind kind) {
   switch (kind) {
-    case ErrorKind::kTruncated: return "truncated";
-    case ErrorKind::kMalformed: return "malformed";
-    case ErrorKind::kNone: break;
+    case ErrorKind::kTruncated:
+      return "truncated";
+    case ErrorKind::kMalformed:
+      return "malformed";
+    case ErrorKind::kNone:
+      break;
   }
   return "none";
 }
@@ -68,12 +78,24 @@ std::string visible(std::string_view bytes) {
   for (char ch : bytes) {
     auto c = static_cast<unsigned char>(ch);
     switch (c) {
-      case 0x1B: out += "\\e"; break;
-      case '\r': out += "\\r"; break;
-      case '\n': out += "\\n"; break;
-      case '\t': out += "\\t"; break;
-      case '\0': out += "\\0"; break;
-      case '\\': out += "\\\\"; break;
+      case 0x1B:
+        out += "\\e";
+        break;
+      case '\r':
+        out += "\\r";
+        break;
+      case '\n':
+        out += "\\n";
+        break;
+      case '\t':
+        out += "\\t";
+        break;
+      case '\0':
+        out += "\\0";
+        break;
+      case '\\':
+        out += "\\\\";
+        break;
       default:
         if (c < 0x20 || c == 0x7F) {
           char buf[8];
@@ -99,8 +121,7 @@ std::string formatSummary(const JobReport& r) {
   put("lock.requests", std::to_string(r.lockRequests));
   std::vector<const PjlItem*> head = pjlLines(r.header);
   put("pjl.header.count", std::to_string(head.size()));
-  for (size_t i = 0; i < head.size(); ++i)
-    put("pjl.header." + std::to_string(i + 1), visible(head[i]->text));
+  for (size_t i = 0; i < head.size(); ++i) put("pjl.header." + std::to_string(i + 1), visible(head[i]->text));
   put("pjl.enter_language", r.enterLanguage ? "yes" : "no");
   put("pxl", streamName(r.stream));
   if (r.stream != JobReport::Stream::kAbsent) {
@@ -160,9 +181,8 @@ std::string formatReport(const JobReport& r, std::string_view name) {
       const StreamHeader& h = r.streamHeader;
       line("PCL XL stream header: \"" + visible(h.line) + "\"");
       line(std::string("  binding ") +
-           (h.binding == Binding::kLittleEndian ? "little-endian" : "big-endian") +
-           ", protocol class " + h.protocolClass + "." + h.revision + ", " +
-           std::to_string(r.operators) + " operators read");
+           (h.binding == Binding::kLittleEndian ? "little-endian" : "big-endian") + ", protocol class " +
+           h.protocolClass + "." + h.revision + ", " + std::to_string(r.operators) + " operators read");
       if (r.stream == JobReport::Stream::kCut) line("  stream cut short by the cancel");
     }
   }
@@ -176,18 +196,23 @@ std::string formatReport(const JobReport& r, std::string_view name) {
   line("Pages: " + std::to_string(r.completePages) + " (BeginPage/EndPage pairs)");
   for (const PageInfo& p : r.pages) {
     line("  page " + std::to_string(p.number) + ": " + p.media + ", " + pageResolution(r, p) +
-         " dpi, colour " + join(p.colorSpaces, "+", "none") + ", source " + p.source + ", " +
-         p.orientation + ", " + p.duplex +
-         (p.copies ? ", copies " + std::to_string(p.copies) : std::string()) +
+         " dpi, colour " + join(p.colorSpaces, "+", "none") + ", source " + p.source + ", " + p.orientation +
+         ", " + p.duplex + (p.copies ? ", copies " + std::to_string(p.copies) : std::string()) +
          (p.ended ? "" : "   [no EndPage]"));
   }
   std::vector<const PjlItem*> tail = pjlLines(r.trailer);
   line("PJL after the PCL XL stream: " + std::to_string(tail.size()) + " lines");
   for (const PjlItem* item : tail) line("  " + visible(item->text));
   switch (r.ending) {
-    case Ending::kTrailer: line("Ends with: job trailer"); break;
-    case Ending::kCancel: line("Ends with: cancel sequence"); break;
-    case Ending::kNone: line("Ends with: neither the job trailer nor the cancel sequence"); break;
+    case Ending::kTrailer:
+      line("Ends with: job trailer");
+      break;
+    case Ending::kCancel:
+      line("Ends with: cancel sequence");
+      break;
+    case Ending::kNone:
+      line("Ends with: neither the job trailer nor the cancel sequence");
+      break;
   }
   if (!r.ok())
     line(std::string("Error: ") + errorKindName(r.errorKind) + " stream at offset " +
