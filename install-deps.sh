@@ -7,7 +7,7 @@ export DEBIAN_FRONTEND=noninteractive
 packages=(
   # toolchain
   build-essential cmake pkg-config git clang-14 libclang-rt-14-dev
-  googletest libgtest-dev libgmock-dev valgrind
+  googletest libgtest-dev
   # libraries the programs link
   qtbase5-dev qtbase5-dev-tools libcups2-dev libusb-1.0-0-dev
   # printing system and rasterizer
@@ -15,7 +15,7 @@ packages=(
   # emulated USB, desktop session for the monitors, CJK glyphs
   umockdev libumockdev-dev xvfb xauth trayer x11-utils fonts-wqy-microhei libxcb1-dev
   # end-to-end harness
-  util-linux iproute2 procps psmisc python3 poppler-utils faketime
+  util-linux iproute2 procps python3 poppler-utils faketime
   # Debian package: cpack's dpkg-shlibdeps, lintian, the AppArmor parser that
   # checks the cupsd profile addition
   dpkg-dev lintian apparmor
