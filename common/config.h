@@ -50,6 +50,19 @@ inline constexpr unsigned kUsbReadTimeoutMsMonitor = 2000;
 inline constexpr unsigned kUsbWriteTimeoutMsNetsetup = 500;
 inline constexpr unsigned kUsbReadTimeoutMsNetsetup = 5000;
 
+// One program at a time uses the printer: while a connection is open, the
+// printer's device node (under kUsbDevfsRoot, "BBB/DDD" by bus and address)
+// carries an exclusive flock. The monitor never waits for it (it leaves the
+// step out); the setup tool waits this long for a monitor step to end.
+inline constexpr const char kUsbDevfsRoot[] = "/dev/bus/usb";
+inline constexpr unsigned kUsbLockWaitMsMonitor = 0;
+inline constexpr unsigned kUsbLockWaitMsNetsetup = 6000;
+inline constexpr unsigned kUsbLockPollMs = 10;
+
+// The setup tool's read of the printer's address (both attempts together)
+// gives up after this long, whatever the printer sends.
+inline constexpr int kNetsetupFindBudgetMs = 15000;
+
 // Filter time-outs (seconds)
 inline constexpr double kDrainPerBlockUsb = 1.0;
 inline constexpr double kDrainPerBlockNet = 2.0;

@@ -21,7 +21,12 @@ void UsbStatusSource::start(MainWindow& window) {
 
 void UsbStatusSource::poll(MainWindow& window) {
   window_ = &window;
+  // While another program (the setup tool) talks to the printer, this step
+  // is left out: no transfer, no warning. Otherwise the printer stays ours
+  // until the step has released it.
+  if (usbChannel.reservePrinter() == usb_communicate::kPrinterBusy) return;
   window.core().printerStateCheck(*this);
+  usbChannel.endReservation();
 }
 
 int UsbStatusSource::currentLevel() const {

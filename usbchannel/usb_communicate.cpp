@@ -62,6 +62,7 @@ usb_communicate::~usb_communicate() = default;
 void usb_communicate::closeConnection() {
   handle_.reset();
   context_.reset();
+  lock_.drop();
 }
 
 int usb_communicate::checkUSBDevice() {
@@ -78,15 +79,24 @@ int usb_communicate::checkUSBDevice() {
 int usb_communicate::initDevice() {
   // A connection whose interface release failed is still open; close it
   // now so that repeated failures cannot pile up handles and contexts.
-  closeConnection();
+  if (handle_) closeConnection();
 
   context_.reset(newContext());
   bool listed = false;
+  int locked = kOk;
   {
     DeviceList devices(context_.get());
     listed = devices.ok();
-    if (listed)
-      handle_.reset(libusb_open_device_with_vid_pid(context_.get(), hrv::kUsbVendor, hrv::kUsbProduct));
+    libusb_device* printer = nullptr;
+    for (ssize_t i = 0; i < devices.size() && !printer; ++i)
+      if (isPrinter(devices[i])) printer = devices[i];
+    if (printer) locked = lockPrinter(printer);
+    libusb_device_handle* handle = nullptr;
+    if (printer && locked == kOk && libusb_open(printer, &handle) == 0) handle_.reset(handle);
+  }
+  if (locked == kPrinterBusy) {
+    closeConnection();
+    return kPrinterBusy;
   }
   if (!listed) {
     closeConnection();
@@ -113,6 +123,28 @@ int usb_communicate::initDevice() {
   return kOk;
 }
 
+int usb_communicate::lockPrinter(libusb_device* dev) {
+  const std::string node =
+      usbDeviceNode(hrv::kUsbDevfsRoot, libusb_get_bus_number(dev), libusb_get_device_address(dev));
+  if (lock_.held() && lock_.node() == node) return kOk;
+  // A node that cannot be opened leaves the decision to libusb's own open.
+  if (lock_.take(node, kLockWaitMs, hrv::kUsbLockPollMs) != PrinterLock::Result::Busy) return kOk;
+  qDebug() << "printer in use by another program";
+  return kPrinterBusy;
+}
+
+int usb_communicate::reservePrinter() {
+  std::unique_ptr<libusb_context, ContextCloser> ctx(newContext());
+  DeviceList devices(ctx.get());
+  for (ssize_t i = 0; i < devices.size(); ++i)
+    if (isPrinter(devices[i])) return lockPrinter(devices[i]);
+  return kNoPrinter;
+}
+
+void usb_communicate::endReservation() {
+  if (!handle_) lock_.drop();
+}
+
 int usb_communicate::SendCmd(unsigned char* data, unsigned int length) {
   if (!handle_ || libusb_claim_interface(handle_.get(), kInterface) != 0) {
     qDebug() << "Cannot Claim Interface";
@@ -129,14 +161,18 @@ int usb_communicate::SendCmd(unsigned char* data, unsigned int length) {
 }
 
 int usb_communicate::ReadCmd(unsigned char* buffer, unsigned int length) {
+  return ReadCmd(buffer, length, kReadTimeoutMs);
+}
+
+int usb_communicate::ReadCmd(unsigned char* buffer, unsigned int length, unsigned timeoutMs) {
   if (!handle_ || libusb_claim_interface(handle_.get(), kInterface) != 0) {
     qDebug() << "Cannot Claim Interface";
     return kReadFailed;
   }
   int received = 0;
-  const int r =
-      libusb_bulk_transfer(handle_.get(), hrv::kUsbBulkIn, buffer,
-                           length > INT_MAX ? INT_MAX : static_cast<int>(length), &received, kReadTimeoutMs);
+  const int r = libusb_bulk_transfer(handle_.get(), hrv::kUsbBulkIn, buffer,
+                                     length > INT_MAX ? INT_MAX : static_cast<int>(length), &received,
+                                     timeoutMs == 0 ? 1 : timeoutMs);  // 0 would mean no time-out at all
   if constexpr (!kSetupToolBuild) {
     qDebug().noquote()
         << QCoreApplication::translate("usb_communicate", "ReadCmd libusb_bulk_transfer return = %1").arg(r);

@@ -8,15 +8,11 @@
 #include <QString>
 #include <QtGlobal>
 
+#include <libusb.h>
+
 #include <dirent.h>
-#include <fcntl.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
 #include <unistd.h>
 #include <chrono>
-
-extern char** environ;
 
 using hrvtest::Bytes;
 using hrvtest::EmulatedPrinter;
@@ -92,57 +88,25 @@ int settledFds() {
   return last;
 }
 
-// The helper program that opens the printer and claims its interface until
-// its standard input closes.
-class OtherProgram {
+// Another user of the printer, without the channel's lock (a foreign
+// program): its own open device file with interface 0 claimed.
+class OtherHolder {
  public:
-  OtherProgram() {
-    int in[2], out[2];
-    if (pipe2(in, O_CLOEXEC) != 0 || pipe2(out, O_CLOEXEC) != 0) return;
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, in[0], STDIN_FILENO);
-    posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
-    char path[] = HOLD_PRINTER_PATH;
-    char* argv[] = {path, nullptr};
-    if (posix_spawn(&pid_, path, &actions, nullptr, argv, environ) != 0) pid_ = -1;
-    posix_spawn_file_actions_destroy(&actions);
-    close(in[0]);
-    close(out[1]);
-    toChild_ = in[1];
-    fromChild_ = out[0];
+  OtherHolder() {
+    libusb_init(&ctx_);
+    handle_ = libusb_open_device_with_vid_pid(ctx_, hrv::kUsbVendor, hrv::kUsbProduct);
+    held_ = handle_ && libusb_claim_interface(handle_, hrv::kUsbInterface) == 0;
   }
-  ~OtherProgram() {
-    finish();
-    if (fromChild_ >= 0) close(fromChild_);
+  ~OtherHolder() {
+    if (handle_) libusb_close(handle_);
+    libusb_exit(ctx_);
   }
-  // Waits for the child to report that it holds the printer.
-  std::string status() {
-    std::string s;
-    char c;
-    while (fromChild_ >= 0 && ::read(fromChild_, &c, 1) == 1 && c != '\n') s += c;
-    return s;
-  }
-  // Lets the child release the printer and returns its exit status.
-  int finish() {
-    if (toChild_ >= 0) {
-      close(toChild_);
-      toChild_ = -1;
-    }
-    if (pid_ > 0) {
-      int st = 0;
-      waitpid(pid_, &st, 0);
-      pid_ = -1;
-      exit_ = WIFEXITED(st) ? WEXITSTATUS(st) : 128;
-    }
-    return exit_;
-  }
+  bool held() const { return held_; }
 
  private:
-  pid_t pid_ = -1;
-  int toChild_ = -1;
-  int fromChild_ = -1;
-  int exit_ = -1;
+  libusb_context* ctx_ = nullptr;
+  libusb_device_handle* handle_ = nullptr;
+  bool held_ = false;
 };
 
 class UsbChannel : public ::testing::Test {
@@ -277,21 +241,20 @@ TEST_F(UsbChannel, ZeroLengthReadIsAReplyOnlyForTheMonitor) {
 
 TEST_F(UsbChannel, CheckFindsPrinterHeldByAnotherProgram) {
   EmulatedPrinter printer;
-  OtherProgram other;
-  ASSERT_EQ(other.status(), "held");
-
   usb_communicate usb;
-  EXPECT_EQ(usb.checkUSBDevice(), 1);
-  // The interface really is taken: this connection cannot claim it.
-  ASSERT_EQ(usb.initDevice(), 0);
-  EXPECT_EQ(send(usb, "CheckStatus?"), 253);
-  EXPECT_EQ(usb.releaseDevice(), 255);
-  EXPECT_EQ(log.take(), byBuild({"kernel driver not active", "Cannot Claim Interface", "release Device",
-                                 "Cannot Release Interface"},
-                                {"-5", "kernel driver not active", "Cannot Claim Interface",
-                                 "Cannot Release Interface"}));
-
-  EXPECT_EQ(other.finish(), 0);
+  {
+    OtherHolder other;
+    ASSERT_TRUE(other.held());
+    EXPECT_EQ(usb.checkUSBDevice(), 1);
+    // The interface really is taken: this connection cannot claim it.
+    ASSERT_EQ(usb.initDevice(), 0);
+    EXPECT_EQ(send(usb, "CheckStatus?"), 253);
+    EXPECT_EQ(usb.releaseDevice(), 255);
+    EXPECT_EQ(log.take(), byBuild({"kernel driver not active", "Cannot Claim Interface", "release Device",
+                                   "Cannot Release Interface"},
+                                  {"-5", "kernel driver not active", "Cannot Claim Interface",
+                                   "Cannot Release Interface"}));
+  }
   ASSERT_EQ(usb.initDevice(), 0);
   EXPECT_EQ(send(usb, "CheckStatus?"), 0);
   EXPECT_EQ(usb.releaseDevice(), 0);
