@@ -5,8 +5,10 @@
 #include "setupfiles.h"
 #include "ui_netIpSet.h"
 
+#include <QApplication>
 #include <QBrush>
 #include <QDebug>
+#include <QElapsedTimer>
 #include <QEvent>
 #include <QFileInfo>
 #include <QPalette>
@@ -24,6 +26,20 @@ const char kClickFind[] = "请点击查找打印机";
 const char kQueueAdded[] = "添加网络打印机成功！";
 const char kQueueFailed[] = "添加网络打印机失败！";
 const char kSetFailed[] = "设置打印机IP地址失败！";
+const char kPrinterBusy[] = "打印机正被其他程序使用，请稍后重试";
+
+// Shows the wait cursor while the window talks to the printer, and lets the
+// window paint its latest state before the wait begins.
+class BusyCursor {
+ public:
+  BusyCursor() {
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+  }
+  ~BusyCursor() { QApplication::restoreOverrideCursor(); }
+  BusyCursor(const BusyCursor&) = delete;
+  BusyCursor& operator=(const BusyCursor&) = delete;
+};
 
 bool openFailed(int result) {
   return result == usb_communicate::kNoPrinter || result == usb_communicate::kDetachOrReleaseFailed;
@@ -90,12 +106,20 @@ void netIpSet::enableChange(bool usbMode) {
 // Opens the printer, reads its configuration into the window and releases
 // it again; without a printer the window switches to network-only mode.
 void netIpSet::findSequence(bool fromButton) {
+  const BusyCursor busy;
   int result = usb_communicate::kDetachOrReleaseFailed;
   if (usbChannel.checkUSBDevice() == 1) {
     qDebug() << "device attached";
     result = usbChannel.initDevice();
   } else {
     qDebug() << "device disattach";
+  }
+  deviceOpen = false;
+  if (result == usb_communicate::kPrinterBusy) {
+    // On the bus, but another program kept it past our wait.
+    enableChange(true);
+    showStatus(QString::fromUtf8(kPrinterBusy));
+    return;
   }
   if (openFailed(result)) {
     deviceOpen = false;
@@ -113,9 +137,12 @@ void netIpSet::findSequence(bool fromButton) {
 }
 
 void netIpSet::readSequence() {
-  QByteArray reply = writeAndReadPrinter(checkIpCmd);
+  // Both attempts together take no longer than the find budget.
+  QElapsedTimer find;
+  find.start();
+  QByteArray reply = writeAndReadPrinter(checkIpCmd, find);
   if (reply.size() != netsetup::kRecordSize) {
-    reply = writeAndReadPrinter(checkIpCmd);
+    reply = writeAndReadPrinter(checkIpCmd, find);
     if (reply.size() != netsetup::kRecordSize) reply = netsetup::kReadIpError;
   }
   // Only a record is 12 bytes long; the failure texts are not.
@@ -126,28 +153,23 @@ void netIpSet::readSequence() {
   findIp(reply);
 }
 
-QByteArray netIpSet::writeAndReadPrinter(const QByteArray& request) {
+QByteArray netIpSet::writeAndReadPrinter(const QByteArray& request, const QElapsedTimer& find) {
   qDebug() << "write and read pinrter";
   QByteArray send = request;
-  std::array<unsigned char, netsetup::kReplyBufferSize> buffer{};
   if (usbChannel.SendCmd(reinterpret_cast<unsigned char*>(send.data()), static_cast<unsigned>(send.size())) !=
       usb_communicate::kOk)
     return netsetup::kSendError;
-
-  int oneByteReplies = 0;
-  for (;;) {
+  std::array<unsigned char, netsetup::kReplyBufferSize> buffer{};
+  const auto read = [&](int timeoutMs) {
     buffer.fill(0);
-    const int n = usbChannel.ReadCmd(buffer.data(), static_cast<unsigned>(buffer.size()));
-    if (n == 1) {
-      // A lone byte is never a reply worth looking at.
-      if (++oneByteReplies == netsetup::kMaxOneByteReplies) return netsetup::kReadIpError;
-      continue;
-    }
-    if (n == usb_communicate::kReadFailed) return netsetup::kReadIpError;
-    const QByteArray reply(reinterpret_cast<const char*>(buffer.data()), std::max(n, 0));
-    if (std::optional<QByteArray> record = netsetup::recordFromReply(reply)) return *record;
-    // Anything else is not meant for us: read on.
-  }
+    const int n = usbChannel.ReadCmd(buffer.data(), static_cast<unsigned>(buffer.size()),
+                                     static_cast<unsigned>(timeoutMs));
+    if (n == usb_communicate::kReadFailed) return netsetup::ReadOutcome{true, {}};
+    return netsetup::ReadOutcome{false,
+                                 QByteArray(reinterpret_cast<const char*>(buffer.data()), std::max(n, 0))};
+  };
+  return netsetup::awaitRecord(
+      read, [&find] { return find.elapsed(); }, hrv::kNetsetupFindBudgetMs);
 }
 
 bool netIpSet::onlyWriteToPrinter(const QByteArray& command) {
@@ -157,10 +179,17 @@ bool netIpSet::onlyWriteToPrinter(const QByteArray& command) {
 }
 
 bool netIpSet::setIp(const QByteArray& record) {
+  const BusyCursor busy;
   if (deviceOpen) usbChannel.releaseDevice();
   const bool attached = usbChannel.checkUSBDevice() == 1;
   qDebug() << (attached ? "device attached" : "device disattach");
-  if (attached && !openFailed(usbChannel.initDevice())) {
+  const int result = attached ? usbChannel.initDevice() : usb_communicate::kNoPrinter;
+  if (result == usb_communicate::kPrinterBusy) {
+    deviceOpen = false;
+    showStatus(QString::fromUtf8(kPrinterBusy));
+    return false;
+  }
+  if (!openFailed(result)) {
     deviceOpen = true;
     const bool sent = onlyWriteToPrinter(netsetup::setRequest(record));
     usbChannel.releaseDevice();
@@ -210,6 +239,18 @@ void netIpSet::setAction() {
   if (!netsetup::checkIp(mask)) return showStatus(tr("请检查子网掩码是否正确"));
   if (gateway.isEmpty()) return showStatus(tr("请输入默认网关"));
   if (!netsetup::checkIp(gateway)) return showStatus(tr("请检查默认网关是否正确"));
+  switch (netsetup::settingsProblem(address, mask, gateway)) {
+    case netsetup::SettingsProblem::AddressUnusable:
+      return showStatus(tr("该IP地址不能用作打印机地址，请检查IP地址是否正确"));
+    case netsetup::SettingsProblem::MaskNotContiguous:
+      return showStatus(tr("子网掩码不连续，请检查子网掩码是否正确"));
+    case netsetup::SettingsProblem::AddressIsNetworkOrBroadcast:
+      return showStatus(tr("IP地址是子网的网络地址或广播地址，请检查IP地址是否正确"));
+    case netsetup::SettingsProblem::GatewayOutside:
+      return showStatus(tr("默认网关不在打印机IP地址的子网内，请检查默认网关是否正确"));
+    case netsetup::SettingsProblem::None:
+      break;
+  }
 
   ui->netIp->setText(netsetup::canonicalIp(address));
   // A printer that did not get the address must not get a queue for it.
@@ -222,7 +263,7 @@ void netIpSet::on_IDOK_clicked() {
 }
 
 void netIpSet::on_IDCANCEL_clicked() {
-  setAction();
+  // Cancel only closes: nothing goes to the printer and no program runs.
   if (deviceOpen) {
     usbChannel.releaseDevice();
     deviceOpen = false;
@@ -244,20 +285,32 @@ void netIpSet::on_addPrinter_clicked() {
   if (addPrinter(netsetup::canonicalIp(address))) close();
 }
 
+namespace {
+
+QString failure(const netsetup::Command& command, const netsetup::CommandResult& result) {
+  const QString why = !result.started  ? QStringLiteral("did not start")
+                      : result.crashed ? QStringLiteral("crashed")
+                                       : QStringLiteral("exit status %1").arg(result.exitCode);
+  return QStringLiteral("%1: %2: %3")
+      .arg(command.display(), why, QString::fromLocal8Bit(result.errorOutput).trimmed());
+}
+
+}  // namespace
+
 bool netIpSet::addPrinter(const QString& address) {
   const QVector<netsetup::Command> commands =
       netsetup::queueCommands(address, QFileInfo::exists(setup_.cupsInitScript));
-  for (const netsetup::Command& command : commands) {
-    const netsetup::CommandResult result = setup_.run(command);
+  for (int i = 0; i < commands.size(); ++i) {
+    const netsetup::CommandResult result = setup_.run(commands.at(i));
     if (result.succeeded()) continue;
-    const QString why = !result.started  ? QStringLiteral("did not start")
-                        : result.crashed ? QStringLiteral("crashed")
-                                         : QStringLiteral("exit status %1").arg(result.exitCode);
-    qDebug().noquote() << QStringLiteral("%1: %2: %3")
-                              .arg(command.display(), why,
-                                   QString::fromLocal8Bit(result.errorOutput).trimmed());
-    showStatus(QString::fromUtf8(kQueueFailed));
-    return false;
+    qDebug().noquote() << failure(commands.at(i), result);
+    // Without the queue nothing else is done. Once it exists it works as it
+    // is: a default that could not be set, or a CUPS that this user may not
+    // restart, is only logged, and the files follow the queue.
+    if (i == 0) {
+      showStatus(QString::fromUtf8(kQueueFailed));
+      return false;
+    }
   }
   writeNetIptoFile(address);
   showStatus(QString::fromUtf8(kQueueAdded));

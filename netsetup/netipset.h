@@ -11,6 +11,7 @@
 
 #include <memory>
 
+class QElapsedTimer;
 class QEvent;
 
 namespace Ui {
@@ -44,14 +45,15 @@ class netIpSet : public QMainWindow {
 
   // Creates the network queue for the address, makes it the default, restarts
   // CUPS and updates the address and scanner files. False, with the failure
-  // in the status line, when one of the programs failed; nothing after the
-  // failing program is run.
+  // in the status line, when the queue could not be created; then nothing
+  // else is run or written. Later failures are debug lines only.
   bool addPrinter(const QString& address);
   void writeNetIptoFile(const QString& address);
 
   // The USB exchange. writeAndReadPrinter returns the record, or the text
-  // "send error" or "read ip error".
-  QByteArray writeAndReadPrinter(const QByteArray& request);
+  // "send error" or "read ip error"; it ends once the find that began at
+  // `find` has used up its budget.
+  QByteArray writeAndReadPrinter(const QByteArray& request, const QElapsedTimer& find);
   bool onlyWriteToPrinter(const QByteArray& command);
   // Sends the record; false when the printer was not found or the transfer
   // failed (the status line tells which).

@@ -2,6 +2,7 @@
 
 #include "config.h"
 
+#include <algorithm>
 #include <optional>
 
 namespace netsetup {
@@ -92,6 +93,30 @@ QString canonicalIp(const QString& text) {
   return parts.join(QLatin1Char('.'));
 }
 
+namespace {
+
+// The dotted quad (already checked) as a 32-bit number, first part highest.
+quint32 ipValue(const QString& text) {
+  quint32 value = 0;
+  for (const QString& piece : text.split(QLatin1Char('.')))
+    value = (value << 8) | static_cast<quint32>(plainDecimal(piece).value_or(0) & 0xff);
+  return value;
+}
+
+}  // namespace
+
+SettingsProblem settingsProblem(const QString& address, const QString& mask, const QString& gateway) {
+  const quint32 a = ipValue(address), m = ipValue(mask), g = ipValue(gateway);
+  const quint32 first = a >> 24;
+  if (a == 0 || a == 0xffffffffu || first == 127 || (first >= 224 && first <= 239))
+    return SettingsProblem::AddressUnusable;
+  if ((~m & (~m + 1)) != 0) return SettingsProblem::MaskNotContiguous;  // ones, then only zeros
+  const quint32 host = a & ~m;
+  if (~m > 1 && (host == 0 || host == ~m)) return SettingsProblem::AddressIsNetworkOrBroadcast;
+  if (g != 0 && (g & m) != (a & m)) return SettingsProblem::GatewayOutside;
+  return SettingsProblem::None;
+}
+
 QByteArray encodeRecord(const QString& address, const QString& mask, const QString& gateway) {
   const QByteArray hex =
       upToFirstNul((StringToHenStr(address) + StringToHenStr(mask) + StringToHenStr(gateway)).toUtf8());
@@ -136,6 +161,24 @@ std::optional<QByteArray> recordFromReply(const QByteArray& reply) {
   return reply.left(kReplyUsed).right(kRecordSize);
 }
 
+QByteArray awaitRecord(const std::function<ReadOutcome(int timeoutMs)>& read,
+                       const std::function<qint64()>& elapsedMs, int budgetMs) {
+  int oneByteReplies = 0;
+  for (;;) {
+    const qint64 left = budgetMs - elapsedMs();
+    if (left <= 0) return kReadIpError;
+    const ReadOutcome r = read(static_cast<int>(std::min<qint64>(left, hrv::kUsbReadTimeoutMsNetsetup)));
+    if (r.failed) return kReadIpError;
+    if (r.bytes.size() == 1) {
+      // A lone byte is never a reply worth looking at.
+      if (++oneByteReplies == kMaxOneByteReplies) return kReadIpError;
+      continue;
+    }
+    if (std::optional<QByteArray> record = recordFromReply(r.bytes)) return *record;
+    // Anything else is not meant for us: read on.
+  }
+}
+
 QString Command::display() const {
   QStringList all{program};
   all += arguments;
@@ -164,20 +207,45 @@ QVector<Command> queueCommands(const QString& address, bool cupsInitScriptExists
   return commands;
 }
 
+namespace {
+
+// The first word of a configuration line, after any blanks.
+QByteArray keywordOf(const QByteArray& line) {
+  auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\v' || c == '\f'; };
+  int start = 0;
+  while (start < line.size() && blank(line.at(start))) ++start;
+  int end = start;
+  while (end < line.size() && !blank(line.at(end))) ++end;
+  return line.mid(start, end - start);
+}
+
+}  // namespace
+
 QByteArray rewriteSaneConfig(const QByteArray& content, const QString& address) {
   const QByteArray addressLine = QByteArray("net ") + address.toUtf8();
   const QList<QByteArray> lines = content.split('\n');
   QByteArray out;
+  bool addressWritten = false;
   for (int i = 0; i < lines.size(); ++i) {
     const QByteArray& line = lines.at(i);
-    const bool autodiscovery = line.contains("autodiscovery");
-    if (line.startsWith("#net "))
-      out += autodiscovery ? QByteArray("net autodiscovery") : addressLine;
-    else if (line.startsWith("net"))
-      out += autodiscovery ? line : addressLine;
-    else
+    const bool last = i + 1 == lines.size();
+    const QByteArray keyword = keywordOf(line);
+    const bool active = keyword == "net";
+    if (!active && keyword != "#net") {
       out += line;
-    if (i + 1 < lines.size()) out += '\n';
+    } else if (line.contains("autodiscovery")) {
+      out += active ? line : QByteArray("net autodiscovery");
+    } else if (!addressWritten) {
+      out += addressLine;
+      addressWritten = true;
+    } else if (active) {
+      // A second address line goes, with its line end.
+      if (last && out.endsWith('\n')) out.chop(1);
+      continue;
+    } else {
+      out += line;  // a later comment stays a comment
+    }
+    if (!last) out += '\n';
   }
   return out;
 }

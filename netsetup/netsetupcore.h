@@ -9,6 +9,7 @@
 #include <QStringList>
 #include <QVector>
 
+#include <functional>
 #include <optional>
 
 namespace netsetup {
@@ -58,6 +59,21 @@ bool checkIp(const QString& text);
 // would name another host than the one the printer got.
 QString canonicalIp(const QString& text);
 
+// Why a printer given these settings (three texts that passed checkIp) could
+// not work on the network, checked in this order: an address that no host
+// may have (0.0.0.0, 255.255.255.255, 127.x.x.x, multicast 224-239.x.x.x),
+// a mask whose one bits do not all come first, an address that is its
+// subnet's network or broadcast address (masks up to 30 one bits), a
+// gateway outside the printer's subnet (0.0.0.0 stands for no gateway).
+enum class SettingsProblem {
+  None,
+  AddressUnusable,
+  MaskNotContiguous,
+  AddressIsNetworkOrBroadcast,
+  GatewayOutside
+};
+SettingsProblem settingsProblem(const QString& address, const QString& mask, const QString& gateway);
+
 // The 12-byte record for three texts that passed checkIp.
 QByteArray encodeRecord(const QString& address, const QString& mask, const QString& gateway);
 
@@ -79,6 +95,21 @@ DecodedRecord decodeRecord(const QByteArray& record);
 // the reply is shorter). Nothing for any other reply.
 std::optional<QByteArray> recordFromReply(const QByteArray& reply);
 
+// One read of the printer's answer: failed (error or time-out), or the bytes
+// received.
+struct ReadOutcome {
+  bool failed = false;
+  QByteArray bytes;
+};
+// The read exchange after the request went out: reads until a reply carries
+// a record (recordFromReply) and returns it; returns "read ip error" at a
+// failed read, at the fiftieth one-byte reply, or once `budgetMs` have passed
+// since the find began (`elapsedMs`), whatever the printer keeps sending. No
+// read waits longer than the time that is left, nor than
+// hrv::kUsbReadTimeoutMsNetsetup.
+QByteArray awaitRecord(const std::function<ReadOutcome(int timeoutMs)>& read,
+                       const std::function<qint64()>& elapsedMs, int budgetMs);
+
 // One program run: the program's path or name and its argument list. Nothing
 // here is ever given to a shell.
 struct Command {
@@ -93,10 +124,12 @@ bool operator==(const Command& a, const Command& b);
 // its init script when that exists, else through the service front end).
 QVector<Command> queueCommands(const QString& address, bool cupsInitScriptExists);
 
-// The scanner backend's configuration pointed at an address: a "#net " line
-// that mentions autodiscovery becomes "net autodiscovery", a "net" line that
-// mentions it stays, every other line starting with "#net " or "net" becomes
-// "net <address>". All other lines, and the line structure, stay as they were.
+// The scanner backend's configuration pointed at an address. Only lines
+// whose keyword (the first word, after any blanks) is "net" or "#net" are
+// touched: one that mentions autodiscovery becomes (or stays) "net
+// autodiscovery"; the first of the others becomes "net <address>", and later
+// active ones are dropped, so that one address line remains. All other lines,
+// and the line structure, stay as they were.
 QByteArray rewriteSaneConfig(const QByteArray& content, const QString& address);
 
 }  // namespace netsetup

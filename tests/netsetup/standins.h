@@ -10,7 +10,6 @@
 namespace netsetuptest {
 
 inline const char kSaneExample[] = "#net autodiscovery\n#net 192.168.0.10\nnet 10.0.0.9\n";
-inline const char kSaneRewritten[] = "net autodiscovery\nnet 10.1.2.3\nnet 10.1.2.3\n";
 
 // A shell script that appends its name and arguments, '|'-separated, to
 // <dir>/calls and then runs `onCall`.
