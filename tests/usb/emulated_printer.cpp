@@ -136,7 +136,6 @@ struct EmulatedPrinter::State {
   std::string driver;
   std::string lastDriver = "usblp";
   int detachError = 0;
-  int claimError = 0;
   int releaseError = 0;
   UMockdevIoctlClient* owner = nullptr;  // the open file holding interface 0
   int pendingClaims = 0;                 // claims waiting on the emulation's thread
@@ -284,9 +283,7 @@ void EmulatedPrinter::State::forgetAll() {
 bool EmulatedPrinter::State::claim(UMockdevIoctlClient* client, bool mayWait) {
   std::lock_guard<std::recursive_mutex> lock(mutex);
   int error = 0;
-  if (claimError) {
-    error = claimError;
-  } else if (owner && owner != client) {
+  if (owner && owner != client) {
     if (umockdev_ioctl_client_get_connected(owner)) {
       if (mayWait) return true;
       error = EBUSY;
@@ -642,11 +639,6 @@ void EmulatedPrinter::unplug() {
   umockdev_testbed_remove_device(s.testbed, kPrinterSysfsFull);
 }
 
-bool EmulatedPrinter::isPlugged() const {
-  std::lock_guard<std::recursive_mutex> lock(state_->mutex);
-  return state_->plugged;
-}
-
 void EmulatedPrinter::answerStatus(std::string_view reply) {
   answerStatus({Reply::text(reply)});
 }
@@ -697,11 +689,6 @@ void EmulatedPrinter::failDetach(int error) {
   state_->detachError = error;
 }
 
-void EmulatedPrinter::failClaim(int error) {
-  std::lock_guard<std::recursive_mutex> lock(state_->mutex);
-  state_->claimError = error;
-}
-
 void EmulatedPrinter::failRelease(int error) {
   std::lock_guard<std::recursive_mutex> lock(state_->mutex);
   state_->releaseError = error;
@@ -726,11 +713,6 @@ void EmulatedPrinter::clearWritten() {
   std::lock_guard<std::recursive_mutex> lock(state_->mutex);
   state_->written.clear();
   state_->requests.clear();
-}
-
-std::string EmulatedPrinter::deviceNode() const {
-  std::lock_guard<std::recursive_mutex> lock(state_->mutex);
-  return state_->devnode;
 }
 
 }  // namespace hrvtest

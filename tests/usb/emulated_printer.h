@@ -68,7 +68,6 @@ class EmulatedPrinter {
   // a real bus does; connections opened before an unplug fail with ENODEV.
   void plug();
   void unplug();
-  bool isPlugged() const;
 
   // Replies. By default "CheckStatus?" and "CheckIP?" are answered as set
   // below and other requests get no reply. A responder replaces that.
@@ -89,7 +88,6 @@ class EmulatedPrinter {
   void bindKernelDriver(std::string name = "usblp");
   std::string kernelDriver() const;  // "" when no driver is bound
   void failDetach(int error);        // 0: detaching works again
-  void failClaim(int error);         // 0: claiming works again
   void failRelease(int error);       // 0: releasing works again
 
   // Everything the printer received, in order, and the same split by write.
@@ -97,9 +95,6 @@ class EmulatedPrinter {
   std::string writtenText() const;
   std::vector<Bytes> requests() const;
   void clearWritten();
-
-  // The device node the printer has while plugged, e.g. "/dev/bus/usb/001/002".
-  std::string deviceNode() const;
 
   struct State;
 
