@@ -122,7 +122,6 @@ void netIpSet::findSequence(bool fromButton) {
     return;
   }
   if (openFailed(result)) {
-    deviceOpen = false;
     showStatus(QString::fromUtf8(kPrinterNotFound));
     enableChange(false);
     return;
