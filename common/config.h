@@ -64,11 +64,15 @@ inline constexpr unsigned kRefusedPasswordWaitSeconds = 600;
 // Monitor polling (milliseconds)
 inline constexpr int kUsbPollMs = 4000;
 inline constexpr int kNetPollMs = 3000;
+// The network monitor warns of a lost link when this many polling steps in a
+// row got no reply from the printer (the warning comes at the next step).
+inline constexpr int kNetSilentStepLimit = 3;
 
 // Monitor probes: the process table, the CUPS listings, the USB filter's
 // command name as the kernel keeps it (at most 15 characters).
 inline constexpr const char kProcRoot[] = "/proc";
 inline constexpr const char kUsbFilterProgram[] = "pstopxl_hrv5720zwb";
+inline constexpr const char kNetFilterProgram[] = "pstopxl_hrv5720zwb-net";
 inline constexpr int kCommNameMax = 15;
 inline constexpr const char kLpstatProgram[] = "lpstat";
 inline constexpr int kLpstatTimeoutMs = 30000;

@@ -48,7 +48,7 @@ export XDG_RUNTIME_DIR=$work/runtime
 mkdir -m 700 "$XDG_RUNTIME_DIR"
 export QT_FORCE_STDERR_LOGGING=1
 
-"$net" >"$work/net.log" 2>&1 &
+"$net" --debug >"$work/net.log" 2>&1 &
 netPid=$!
 pids+=($netPid)
 

@@ -102,7 +102,7 @@ TEST_F(Window, StartsWithTheFormTheTrayAndTheFirstMessages) {
   // No printerInfo yet: the defaults through the display tables.
   EXPECT_EQ(f->printer_resolution->text(), u("600dpi"));
   EXPECT_EQ(f->printer_pagesize->text(), u("A4"));
-  EXPECT_EQ(f->printer_inputslot->text(), QString());
+  EXPECT_EQ(f->printer_inputslot->text(), u("自动选择"));
   EXPECT_EQ(f->printer_mediatype->text(), u("普通纸"));
   EXPECT_EQ(f->printer_duplex->text(), u("无"));
 
