@@ -85,6 +85,11 @@ inline constexpr int kBalloonWarningMs = 60000;    // level 2
 inline constexpr int kBalloonErrorMs = 120000;     // any other level
 inline constexpr int kBalloonHintMs = 5000;        // single-click hint
 
+// Monitor window: its distance from the right and bottom edges of the
+// desktop's available area (pixels).
+inline constexpr int kWindowMarginRight = 10;
+inline constexpr int kWindowMarginBottom = 40;
+
 // Monitor start-up: how long the window waits for a system tray to appear
 // (rounds of kTrayWaitRoundMs, events handled in slices of kTrayWaitSliceMs).
 inline constexpr int kTrayWaitRounds = 3;

@@ -33,13 +33,19 @@ int runMonitor(int& argc, char** argv, const MonitorConfig& config, const Status
 
   QCoreApplication::setOrganizationName(QStringLiteral("VORN"));
   QApplication app(argc, argv);
-  const SingleInstance instance;
-  if (instance.isRunning()) return 0;
+  SingleInstance instance;
+  if (instance.isRunning()) {
+    // Started again (from the menu, say): the running monitor shows its
+    // window, which without a tray is the only way back to it.
+    instance.activateRunning();
+    return 0;
+  }
   // Hiding to the tray or a balloon closing never ends the program; only
   // the tray menu's quit action does.
   QApplication::setQuitOnLastWindowClosed(false);
 
   MainWindow window(config, makeSource());
+  QObject::connect(&instance, &SingleInstance::activationRequested, &window, &MainWindow::bringToFront);
   window.show();
   return app.exec();
 }

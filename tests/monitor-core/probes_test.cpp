@@ -1,4 +1,4 @@
-// The USB filter in the process table.
+// The USB filter in the process table, and where the window goes.
 #include <gtest/gtest.h>
 
 #include <QDir>
@@ -7,6 +7,7 @@
 #include <QTemporaryDir>
 
 #include "pollprobes.h"
+#include "windowplacement.h"
 
 using namespace hrv::monitor;
 
@@ -90,4 +91,22 @@ TEST(ProcProbe, RealProcesses) {
   usb.kill();
   net.waitForFinished();
   usb.waitForFinished();
+}
+
+TEST(Placement, TheWindowSitsWhollyInTheLowerRightCorner) {
+  const QSize window(520, 350);
+  const struct {
+    QRect available;
+    QPoint at;
+  } cases[] = {
+      {{0, 0, 1280, 800}, {750, 410}},     {{0, 0, 1024, 768}, {494, 378}},
+      {{0, 0, 1920, 1050}, {1390, 660}},   {{0, 28, 1280, 772}, {750, 410}},  // a panel on top
+      {{1280, 0, 1024, 768}, {1774, 378}},  // the primary screen right of another
+      {{0, 0, 400, 300}, {0, 0}},           // smaller than the window: its top-left part
+  };
+  for (const auto& c : cases) {
+    const QPoint at = windowPosition(c.available, window);
+    EXPECT_EQ(at, c.at) << c.available.width() << "x" << c.available.height();
+    EXPECT_TRUE(c.available.width() < 530 || c.available.contains(QRect(at, window))) << c.available.width();
+  }
 }
