@@ -1,6 +1,8 @@
 // The status code catalogue and the decoding of replies into shown states.
 #include <gtest/gtest.h>
 
+#include <QStringList>
+
 #include <map>
 #include <set>
 
@@ -90,98 +92,38 @@ TEST(Catalogue, CodeAndPriorityClassOfALine) {
 }
 
 TEST(Decoder, RepliesToShownStates) {
+  // Replies in turn ("|" between them) to the titles shown ("|" between them).
   const struct {
-    const char* name;
-    MonitorVariant variant;
     int level;  // of the window before
     bool job;
-    std::vector<QByteArray> replies;
-    std::vector<const char*> titles;  // shown, in order
+    const char *replies, *shown;
     int lastCode;
+    MonitorVariant variant = kUsb;
   } cases[] = {
-      {"carriage returns split lines",
-       kUsb,
-       0,
-       false,
-       {"CODE=10001\r\nCODE=10023\r\n"},
-       {"打印机准备就绪", "正在打印"},
-       10023},
-      {"line feeds alone do not", kUsb, 0, false, {"CODE=10001\nCODE=10023\n"}, {}, 0},
-      {"pieces without a code are skipped",
-       kUsb,
-       0,
-       false,
-       {"junk\rCODE=40021\n\r\n", "STATUS OK", ""},
-       {"盖子未合上"},
-       40021},
-      {"a repeat is shown once",
-       kUsb,
-       0,
-       false,
-       {"CODE=40021\r", "CODE=40021\rCODE=40021\r"},
-       {"盖子未合上"},
-       40021},
-      {"another code in between",
-       kUsb,
-       0,
-       false,
-       {"CODE=40021\r", "CODE=10001\r", "CODE=40021\r"},
-       {"盖子未合上", "打印机准备就绪", "盖子未合上"},
-       40021},
-      {"an unlisted code breaks the repeat",
-       kUsb,
-       0,
-       false,
-       {"CODE=10001\r", "CODE=10002\r", "CODE=10001\r"},
-       {"打印机准备就绪", "打印机准备就绪"},
-       10001},
-      {"engine start-up with a job", kUsb, 1, true, {"CODE=10003\r"}, {"打印引擎初始化中……"}, 10003},
-      {"engine start-up without a job, error shown",
-       kUsb,
-       3,
-       false,
-       {"CODE=10003\r", "CODE=10001\r"},
-       {"打印机准备就绪"},
-       10001},
-      {"engine start-up without a job, ready shown",
-       kUsb,
-       1,
-       false,
-       {"CODE=10003\r", "CODE=10003\r"},
-       {},
-       10003},
-      {"wrong PIN right after another error",
-       kUsb,
-       3,
-       false,
-       {"CODE=40021\r", "CODE=99999"},
-       {"盖子未合上", "安全打印密码错误"},
-       99999},
-      {"wrong PIN read again from the state file",
-       kUsb,
-       1,
-       false,
-       {"CODE=99999", "CODE=99999"},
-       {"安全打印密码错误"},
-       99999},
-      {"no communication while the window is up",
-       kNet,
-       3,
-       false,
-       {"CODE=44444\r\n"},
-       {"打印机通信失败"},
-       44444},
+      {0, false, "CODE=10001\r\nCODE=10023\r\n", "打印机准备就绪|正在打印", 10023},  // lines end at "\r"
+      {0, false, "CODE=10001\nCODE=10023\n", "", 0},
+      {0, false, "junk\rCODE=40021\n\r\n|STATUS OK|", "盖子未合上", 40021},
+      {0, false, "CODE=40021\r|CODE=40021\rCODE=40021\r", "盖子未合上", 40021},  // repeats shown once
+      {0, false, "CODE=40021\r|CODE=10001\r|CODE=40021\r", "盖子未合上|打印机准备就绪|盖子未合上", 40021},
+      {0, false, "CODE=10001\r|CODE=10002\r|CODE=10001\r", "打印机准备就绪|打印机准备就绪", 10001},
+      {1, true, "CODE=10003\r", "打印引擎初始化中……", 10003},            // engine start-up for a job
+      {3, false, "CODE=10003\r|CODE=10001\r", "打印机准备就绪", 10001},  // ... without one: ready
+      {1, false, "CODE=10003\r|CODE=10003\r", "", 10003},                // ... unless ready is shown
+      {3, false, "CODE=40021\r|CODE=99999", "盖子未合上|安全打印密码错误",
+       99999},                                                         // wrong PIN after an error
+      {1, false, "CODE=99999|CODE=99999", "安全打印密码错误", 99999},  // the state file read again
+      {3, false, "CODE=44444\r\n", "打印机通信失败", 44444, kNet},
   };
   for (const auto& c : cases) {
     MonitorCore core(c.variant);
     FakeView view;
     view.level = c.level;
     core.setHasPrintJob(c.job);
-    for (const QByteArray& r : c.replies) core.execReturnMsg(r, view);
-    std::vector<QByteArray> titles, want(c.titles.begin(), c.titles.end());
-    for (const Shown& s : view.shown) titles.push_back(u8(s.title));
-    EXPECT_EQ(titles, want) << c.name;
-    EXPECT_EQ(core.lastStatusCode(), c.lastCode) << c.name;
+    for (const QByteArray& r : QByteArray(c.replies).split('|')) core.execReturnMsg(r, view);
+    QStringList shown;
+    for (const Shown& s : view.shown) shown << s.title;
+    EXPECT_EQ(u8(shown.join(QLatin1Char('|'))), QByteArray(c.shown)) << c.replies;
+    EXPECT_EQ(core.lastStatusCode(), c.lastCode) << c.replies;
   }
 }
 
