@@ -2,6 +2,8 @@
 
 #include <libusb.h>
 
+#include <memory>
+
 #include "config.h"
 #include "jobinfo.h"
 #include "mainwindow.h"
@@ -68,10 +70,8 @@ int UsbStatusSource::initDevice() {
     // Without libusb the printer only looks unplugged; say which it is.
     libusb_context* ctx = nullptr;
     const int init = libusb_init(&ctx);
-    if (init != 0)
-      qCDebug(mon::lcMonitor) << "libusb cannot be initialised:" << libusb_error_name(init);
-    else
-      libusb_exit(ctx);
+    const std::unique_ptr<libusb_context, void (*)(libusb_context*)> context(ctx, libusb_exit);
+    if (init != 0) qCDebug(mon::lcMonitor) << "libusb cannot be initialised:" << libusb_error_name(init);
   }
   return result;
 }
