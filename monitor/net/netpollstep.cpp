@@ -21,9 +21,13 @@ void NetStatusLink::warnLinkLost(MonitorCore& core, MonitorView& view) {
 void NetStatusLink::printerStateCheck(NetPollHost& host, MonitorCore& core, MonitorView& view) {
   core.setHasPrintJob(host.checkPrintJob());
   // The setup tool may have given the printer a new address meanwhile.
-  printerAddress_ = host.readNetIpInfo();
+  const QString address = host.readNetIpInfo();
+  if (address != printerAddress_) unanswered_ = 0;
+  printerAddress_ = address;
 
-  if (unanswered_ >= kNetSilentStepLimit) {
+  // Without an address (no network printer set up) there is nobody whose
+  // silence would mean anything.
+  if (unanswered_ >= kNetSilentStepLimit && !QHostAddress(printerAddress_).isNull()) {
     qCDebug(lcMonitor) << "no reply to the last" << unanswered_ << "requests";
     warnLinkLost(core, view);
   }

@@ -101,4 +101,11 @@ TEST_F(NetLink, ASilentPrinterIsWarnedOfOncePerLoss) {
   step();
   step();
   EXPECT_EQ(warnings(), 3);
+
+  // No network printer set up: nothing to miss.
+  NetStatusLink unset;
+  address.clear();
+  sendResult = 10;
+  for (int i = 0; i < 10; ++i) unset.printerStateCheck(*this, core, view);
+  EXPECT_EQ(warnings(), 3);
 }
