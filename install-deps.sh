@@ -14,6 +14,8 @@ packages=(
   cups cups-client cups-bsd cups-ipp-utils cups-filters ghostscript
   # emulated USB, desktop session for the monitors, CJK glyphs
   umockdev libumockdev-dev xvfb xauth trayer x11-utils fonts-wqy-microhei libxcb1-dev
+  # private session bus of the monitors' notification test
+  dbus-daemon
   # end-to-end harness
   util-linux iproute2 procps python3 poppler-utils faketime
   # Debian package: cpack's dpkg-shlibdeps, lintian, the AppArmor parser that

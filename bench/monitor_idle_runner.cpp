@@ -1,6 +1,7 @@
 // Runs statusmon against an emulated ready printer and measures what its
-// polling costs: CPU time (its own, and with the lpstat runs it waits for)
-// and peak resident memory over a fixed span of polling.
+// polling costs: CPU time (its own, with the child processes it waits for,
+// and that of the cupsd answering its job checks, when one runs in our mount
+// namespace) and peak resident memory over a fixed span of polling.
 //
 //   monitor_idle_runner <statusmon> [seconds]
 //
@@ -11,6 +12,8 @@
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
+
+#include <dirent.h>
 
 #include <chrono>
 #include <cstdio>
@@ -62,6 +65,32 @@ long peakRssKiB(pid_t pid) {
   return -1;
 }
 
+std::string readLink(const std::string& path) {
+  char buf[256];
+  const ssize_t n = readlink(path.c_str(), buf, sizeof buf - 1);
+  return n > 0 ? std::string(buf, static_cast<size_t>(n)) : std::string();
+}
+
+// The cupsd of our own mount namespace (the one the monitor's job checks
+// reach), or -1.
+pid_t ourCupsd() {
+  const std::string ns = readLink("/proc/self/ns/mnt");
+  DIR* proc = opendir("/proc");
+  pid_t found = -1;
+  while (dirent* e = proc ? readdir(proc) : nullptr) {
+    const std::string pid = e->d_name;
+    if (pid.find_first_not_of("0123456789") != std::string::npos) continue;
+    std::ifstream comm("/proc/" + pid + "/comm");
+    std::string name;
+    if (std::getline(comm, name) && name == "cupsd" && readLink("/proc/" + pid + "/ns/mnt") == ns) {
+      found = static_cast<pid_t>(std::stol(pid));
+      break;
+    }
+  }
+  if (proc) closedir(proc);
+  return found;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -95,10 +124,13 @@ int main(int argc, char** argv) {
   }
 
   const std::size_t requests0 = printer.requests().size();
+  const pid_t cupsd = ourCupsd();
+  const CpuTicks cupsd0 = cupsd > 0 ? cpuOf(cupsd) : CpuTicks{};
   const CpuTicks cpu0 = cpuOf(pid);
   const auto t0 = Clock::now();
   std::this_thread::sleep_for(std::chrono::seconds(seconds));
   const CpuTicks cpu1 = cpuOf(pid);
+  const CpuTicks cupsd1 = cupsd > 0 ? cpuOf(cupsd) : CpuTicks{};
   const auto t1 = Clock::now();
   const long hwm = peakRssKiB(pid);
   const std::size_t steps = printer.requests().size() - requests0;
@@ -121,9 +153,15 @@ int main(int argc, char** argv) {
 
   std::printf("polling span        %.1f s, %zu polling steps reached the printer\n", wall, steps);
   std::printf("CPU, statusmon      %.2f %% of one core (%.2f s)\n", selfShare, self);
-  std::printf("CPU, with lpstat    %.2f %% of one core (%.2f s)\n", allShare, self + children);
+  std::printf("CPU, with children  %.2f %% of one core (%.2f s)\n", allShare, self + children);
+  if (cupsd0.ok && cupsd1.ok) {
+    const double served = static_cast<double>(cupsd1.self - cupsd0.self) / tick;
+    std::printf("CPU, cupsd          %.2f %% of one core (%.2f s)\n", 100.0 * served / wall, served);
+  } else {
+    std::printf("CPU, cupsd          no cupsd in this namespace\n");
+  }
   std::printf("peak resident set   %.1f MiB\n", peakMiB);
-  const bool met = selfShare < 1.0 && peakMiB < 60.0;
-  std::printf("goal (< 1 %% of one core, < 60 MiB): %s\n", met ? "met" : "missed");
+  const bool met = allShare < 0.5 && peakMiB < 60.0;
+  std::printf("goal (< 0.5 %% of one core with children, < 60 MiB): %s\n", met ? "met" : "missed");
   return 0;
 }

@@ -77,11 +77,15 @@ inline constexpr unsigned kRefusedPasswordWaitSeconds = 600;
 // Monitor polling (milliseconds)
 inline constexpr int kUsbPollMs = 4000;
 inline constexpr int kNetPollMs = 3000;
+// The network monitor warns of a lost link when this many polling steps in a
+// row got no reply from the printer (the warning comes at the next step).
+inline constexpr int kNetSilentStepLimit = 3;
 
 // Monitor probes: the process table, the CUPS listings, the USB filter's
 // command name as the kernel keeps it (at most 15 characters).
 inline constexpr const char kProcRoot[] = "/proc";
 inline constexpr const char kUsbFilterProgram[] = "pstopxl_hrv5720zwb";
+inline constexpr const char kNetFilterProgram[] = "pstopxl_hrv5720zwb-net";
 inline constexpr int kCommNameMax = 15;
 inline constexpr const char kLpstatProgram[] = "lpstat";
 inline constexpr int kLpstatTimeoutMs = 30000;
@@ -93,6 +97,11 @@ inline constexpr int kBalloonInfoMs = 1;           // level 1: only flashed
 inline constexpr int kBalloonWarningMs = 60000;    // level 2
 inline constexpr int kBalloonErrorMs = 120000;     // any other level
 inline constexpr int kBalloonHintMs = 5000;        // single-click hint
+
+// Monitor window: its distance from the right and bottom edges of the
+// desktop's available area (pixels).
+inline constexpr int kWindowMarginRight = 10;
+inline constexpr int kWindowMarginBottom = 40;
 
 // Monitor start-up: how long the window waits for a system tray to appear
 // (rounds of kTrayWaitRoundMs, events handled in slices of kTrayWaitSliceMs).

@@ -15,20 +15,21 @@ namespace {
 using namespace hrv::monitor;
 
 // A setting as read: the default, or the text between the first and second
-// ":" of one line, so never a line end or a ":", and no longer than the file.
+// ":" of one line without the ";" that ends it, so never a line end, a ":"
+// or a final ";", and no longer than the file.
 void checkValue(const QString& value, const char* fallback, const QByteArray& content) {
   if (value == QLatin1String(fallback)) return;
   FUZZ_CHECK(!value.contains(QLatin1Char('\n')) && !value.contains(QLatin1Char('\r')) &&
-                 !value.contains(QLatin1Char(':')),
+                 !value.contains(QLatin1Char(':')) && !value.endsWith(QLatin1Char(';')),
              "value \"%s\"", value.toUtf8().constData());
   FUZZ_CHECK(value.size() <= content.size(), "value of %d characters from %d bytes", int(value.size()),
              int(content.size()));
 }
 
-// A display text is empty or one of its table's (no longer than 14
-// characters), the resolution excepted.
-void checkText(const QString& text) {
-  FUZZ_CHECK(text.size() <= 14, "text \"%s\"", text.toUtf8().constData());
+// A display text is one of its table's (no longer than 14 characters) or
+// the value itself.
+void checkText(const QString& text, const QString& value) {
+  FUZZ_CHECK(text == value || text.size() <= 14, "text \"%s\"", text.toUtf8().constData());
 }
 
 }  // namespace
@@ -59,7 +60,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   for (const auto& k : keys)
     if (!plain.contains(k.key)) FUZZ_CHECK(s.*(k.value) == defaults.*(k.value), "%s without a line", k.key);
   const JobInfoTexts t = jobInfoTexts(s);
-  for (const QString& text : {t.mediaType, t.pageSize, t.inputSlot, t.duplex}) checkText(text);
+  checkText(t.mediaType, s.mediatype);
+  checkText(t.pageSize, s.papersize);
+  checkText(t.inputSlot, s.inputslot);
+  checkText(t.duplex, s.duplex);
   FUZZ_CHECK(t.resolution == s.resolution || t.resolution == QStringLiteral("HQ1200dpi"), "resolution text");
 
   // The filter's lines after anything: the later line for a key wins.

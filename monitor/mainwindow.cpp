@@ -16,8 +16,10 @@
 #include <QTimer>
 
 #include "config.h"
+#include "desktopnotifier.h"
 #include "jobinfo.h"
 #include "levelstyle.h"
+#include "windowplacement.h"
 
 using hrv::monitor::LevelStyle;
 using hrv::monitor::levelStyle;
@@ -35,12 +37,19 @@ MainWindow::MainWindow(const MonitorConfig& config, std::unique_ptr<StatusSource
 
   setWindowTitle(config_.windowTitle);
 
-  // Centred on a point near the lower right corner of the desktop.
-  const QRect desk = QGuiApplication::primaryScreen()->availableGeometry();
-  const int w = width();
-  const int h = height();
-  move(desk.width() - 10 - w / 2, desk.height() - 40 - h / 2);
-  setFixedSize(w, h);
+  // In the lower right corner of the desktop, wholly on it. A monitor
+  // started before there is a screen is placed when the first one comes.
+  setFixedSize(size());
+  if (QScreen* screen = QGuiApplication::primaryScreen()) {
+    placeOn(screen);
+  } else {
+    auto* firstScreen = new QObject(this);
+    connect(qApp, &QGuiApplication::primaryScreenChanged, firstScreen, [this, firstScreen](QScreen* s) {
+      if (!s) return;
+      placeOn(s);
+      firstScreen->deleteLater();
+    });
+  }
 
   setWindowFlags(Qt::WindowStaysOnTopHint);
   setWindowFlags(Qt::WindowCloseButtonHint);
@@ -57,6 +66,7 @@ MainWindow::MainWindow(const MonitorConfig& config, std::unique_ptr<StatusSource
       {tr("Critical"), QSystemTrayIcon::Critical, style()->standardIcon(QStyle::SP_MessageBoxCritical)},
   };
 
+  notifier_ = new DesktopNotifier(config_.windowTitle, this);
   createActions();
   createTrayIcon();
   connect(trayIcon_, &QSystemTrayIcon::activated, this, &MainWindow::iconActivated);
@@ -103,6 +113,10 @@ void MainWindow::waitForSystemTray() {
       slice.exec();
     }
   }
+}
+
+void MainWindow::placeOn(QScreen* screen) {
+  move(hrv::monitor::windowPosition(screen->availableGeometry(), size()));
 }
 
 void MainWindow::createActions() {
@@ -177,7 +191,15 @@ QSystemTrayIcon::MessageIcon MainWindow::messageIconOf(int level) const {
 
 void MainWindow::raiseBalloon(const QString& title, const QString& message, QSystemTrayIcon::MessageIcon icon,
                               int msecs) {
-  trayIcon_->showMessage(title, message, icon, msecs);
+  if (QSystemTrayIcon::isSystemTrayAvailable()) {
+    trayIcon_->showMessage(title, message, icon, msecs);
+  } else if (msecs > hrv::kBalloonInfoMs) {
+    // No tray (stock GNOME): the desktop's notifications instead. A balloon
+    // that a tray would only flash is not worth a notification.
+    notifier_->notify(static_cast<int>(icon), title, message, msecs);
+  } else {
+    return;
+  }
   emit balloonShown(title, message, static_cast<int>(icon), msecs);
 }
 
@@ -204,6 +226,14 @@ void MainWindow::iconActivated(QSystemTrayIcon::ActivationReason reason) {
     default:
       break;
   }
+}
+
+void MainWindow::bringToFront() {
+  windowHidden_ = 0;
+  userShown_ = 1;
+  showNormal();
+  raise();
+  activateWindow();
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {

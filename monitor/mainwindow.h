@@ -16,9 +16,11 @@
 #include "statusdecoder.h"
 #include "statussource.h"
 
+class DesktopNotifier;
 class QAction;
 class QCloseEvent;
 class QMenu;
+class QScreen;
 class QTimer;
 
 namespace Ui {
@@ -55,7 +57,8 @@ class MainWindow : public QWidget, public hrv::monitor::MonitorView {
   Ui::MainWindow* form() const { return ui; }
 
  signals:
-  // A tray balloon was raised (the tray shows it when it can).
+  // A balloon was raised: by the tray, or, when there is no tray, by the
+  // desktop's notification service (flashed level 1 balloons only by a tray).
   void balloonShown(const QString& title, const QString& message, int icon, int msecs);
 
  public slots:
@@ -64,6 +67,9 @@ class MainWindow : public QWidget, public hrv::monitor::MonitorView {
   void iconActivated(QSystemTrayIcon::ActivationReason reason);
   void windowClose();
   void printerStateCheck();
+  // Another start of the program asked for the window: shown and raised,
+  // and kept open as after a double click on the tray icon.
+  void bringToFront();
 
  protected:
   void closeEvent(QCloseEvent* event) override;
@@ -82,6 +88,7 @@ class MainWindow : public QWidget, public hrv::monitor::MonitorView {
   void createActions();
   void createTrayIcon();
   void waitForSystemTray();
+  void placeOn(QScreen* screen);
   void raiseBalloon(const QString& title, const QString& message, QSystemTrayIcon::MessageIcon icon,
                     int msecs);
   QSystemTrayIcon::MessageIcon messageIconOf(int level) const;
@@ -98,6 +105,7 @@ class MainWindow : public QWidget, public hrv::monitor::MonitorView {
   QAction* quitAction = nullptr;
   QTimer* pollTimer = nullptr;
   QTimer* closeTimer = nullptr;
+  DesktopNotifier* notifier_ = nullptr;
 
   // Lookup tables, indexed by level (levelMessageIcons from level 1).
   QVector<LevelIcon> levelIcons;

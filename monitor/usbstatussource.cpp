@@ -1,16 +1,19 @@
 #include "usbstatussource.h"
 
+#include <libusb.h>
+
+#include <memory>
+
 #include "config.h"
 #include "jobinfo.h"
-#include "lpstatrun.h"
 #include "mainwindow.h"
+#include "monitorlog.h"
 #include "pollprobes.h"
 
 namespace mon = hrv::monitor;
 
 UsbStatusSource::Setup UsbStatusSource::installed() {
-  return {QString::fromLatin1(hrv::kProcRoot), QString::fromLatin1(hrv::kLpstatProgram),
-          QString::fromLatin1(hrv::kUsbPrinterState)};
+  return {QString::fromLatin1(hrv::kProcRoot), QString::fromLatin1(hrv::kUsbPrinterState)};
 }
 
 UsbStatusSource::UsbStatusSource(Setup setup) : setup_(std::move(setup)) {}
@@ -52,22 +55,30 @@ bool UsbStatusSource::checkPrintingProcess() {
   return mon::filterProcessRunning(setup_.procRoot);
 }
 
-QByteArray UsbStatusSource::runLpstat(const QStringList& arguments) const {
-  return ::runLpstat(setup_.lpstatProgram, arguments);
-}
-
 bool UsbStatusSource::checkPrintJob() {
-  return mon::hasPrintJobFromLpstat(runLpstat(mon::lpstatJobArguments(mon::MonitorVariant::Usb)),
-                                    mon::MonitorVariant::Usb);
+  return setup_.activeJobs(QString::fromLatin1(hrv::kUsbQueue)) > 0;
 }
 
 bool UsbStatusSource::checkPrinterLink() {
-  // Diagnostic only: which of the two queues exist goes to the debug output.
-  return mon::checkPrinterLinkFromLpstat(runLpstat(mon::lpstatQueueArguments()));
+  // Diagnostic only: which of the two queues accept jobs goes to the debug
+  // output, so the scheduler is asked only when someone reads it.
+  if (mon::lcMonitor().isDebugEnabled())
+    qCDebug(mon::lcMonitor, "usbPrinter = %d, netPrinter = %d",
+            cupsAcceptingQueue(QString::fromLatin1(hrv::kUsbQueue)),
+            cupsAcceptingQueue(QString::fromLatin1(hrv::kNetQueue)));
+  return true;
 }
 
 int UsbStatusSource::initDevice() {
-  return usbChannel.initDevice();
+  const int result = usbChannel.initDevice();
+  if (result == mon::kUsbNoPrinter && mon::lcMonitor().isDebugEnabled()) {
+    // Without libusb the printer only looks unplugged; say which it is.
+    libusb_context* ctx = nullptr;
+    const int init = libusb_init(&ctx);
+    const std::unique_ptr<libusb_context, void (*)(libusb_context*)> context(ctx, libusb_exit);
+    if (init != 0) qCDebug(mon::lcMonitor) << "libusb cannot be initialised:" << libusb_error_name(init);
+  }
+  return result;
 }
 int UsbStatusSource::checkUSBDevice() {
   return usbChannel.checkUSBDevice();

@@ -1,13 +1,13 @@
 // The USB monitor's status source: each polling step looks at the process
-// table and the CUPS queue, then either asks the printer over USB or, while
+// table and the USB queue's jobs, then either asks the printer over USB or, while
 // the USB filter owns the printer, reads the filter's state file. The
 // decisions are the monitor core's; this class only runs the probes.
 #pragma once
 
 #include <QByteArray>
 #include <QString>
-#include <QStringList>
 
+#include "cupsqueues.h"
 #include "statusdecoder.h"
 #include "statussource.h"
 #include "usb_communicate.h"
@@ -16,8 +16,8 @@ class UsbStatusSource : public StatusSource, private hrv::monitor::UsbPollHost {
  public:
   struct Setup {
     QString procRoot;          // the process table ("/proc")
-    QString lpstatProgram;     // the CUPS listing program ("lpstat", found on PATH)
     QString printerStatePath;  // the USB filter's printerState
+    ActiveJobsProbe activeJobs = cupsActiveJobs;
   };
   // The installed paths.
   static Setup installed();
@@ -46,9 +46,6 @@ class UsbStatusSource : public StatusSource, private hrv::monitor::UsbPollHost {
   int readCmd(unsigned char* buffer, unsigned int length) override;
   int releaseDevice() override;
   QString readPrinterState() override;
-
-  // Standard output of one lpstat run (empty when it cannot run).
-  QByteArray runLpstat(const QStringList& arguments) const;
 
   Setup setup_;
   MainWindow* window_ = nullptr;

@@ -10,66 +10,79 @@ namespace hrv::monitor {
 
 namespace {
 
-// One row of a display table: the raw value must contain `key` and, when
-// `length` is not 0, be exactly that many characters long (";" included).
+// One row of a display table. The filter writes PPD choice keywords; a few
+// are told apart only by the whole value ("A5" from "A5L", "THICK" from
+// "ENVTHICK"), the others are found inside longer values ("Custom.200x300mm").
+enum class Match { Contains, Whole, ContainsAnyCase };
 struct DisplayRow {
   const char* key;
-  int length;
+  Match match;
   const char* text;  // UTF-8
 };
 
-// Rows whose key is part of another key come after it, or are told apart by
-// the length of the whole value.
+constexpr Match C = Match::Contains, W = Match::Whole, I = Match::ContainsAnyCase;
+
 constexpr DisplayRow kPaperSizeRows[] = {
-    {"MexicoLegal", 12, "墨西哥Legal"},
-    {"Letter", 0, "Letter"},
-    {"Legal", 6, "Legal"},
-    {"IndiaLegal", 11, "印度Legal"},
-    {"Executive", 0, "Executive"},
-    {"A4", 0, "A4"},
-    {"A5", 3, "A5"},
-    {"A6", 0, "A6"},
-    {"Folio", 6, "Folio"},
-    {"A5L", 4, "A5长边"},
-    {"Env10", 0, "Com-10"},
-    {"EnvMonarch", 0, "Monarch"},
-    {"EnvDL", 0, "DL"},
-    {"EnvC5", 0, "C5"},
-    {"ISOB5", 6, "B5(ISO)"},
-    {"B5", 3, "B5(JIS)"},
-    {"195x270mm", 0, "16K(195x270mm)"},
-    {"184x260mm", 0, "16K(184x260mm)"},
-    {"197x273mm", 0, "16K(197x273mm)"},
-    {"Custom", 0, "用户自定义"},
+    {"MexicoLegal", W, "墨西哥Legal"},
+    {"Letter", C, "Letter"},
+    {"Legal", W, "Legal"},
+    {"IndiaLegal", W, "印度Legal"},
+    {"Executive", C, "Executive"},
+    {"A4", C, "A4"},
+    {"A5", W, "A5"},
+    {"A6", C, "A6"},
+    {"Folio", W, "Folio"},
+    {"A5L", W, "A5长边"},
+    {"Env10", C, "Com-10"},
+    {"EnvMonarch", C, "Monarch"},
+    {"EnvDL", C, "DL"},
+    {"EnvC5", C, "C5"},
+    {"ISOB5", W, "B5(ISO)"},
+    {"B5", W, "B5(JIS)"},
+    {"195x270mm", C, "16K(195x270mm)"},
+    {"184x260mm", C, "16K(184x260mm)"},
+    {"197x273mm", C, "16K(197x273mm)"},
+    {"Custom", C, "用户自定义"},
 };
 
 constexpr DisplayRow kInputSlotRows[] = {
-    {"MPTRAY", 0, "多功能纸盒"}, {"TRAY1", 0, "纸盒1"},   {"TRAY2", 0, "纸盒2"},
-    {"TRAY3", 0, "纸盒3"},       {"AUTO", 0, "自动选择"},
+    {"MPTRAY", C, "多功能纸盒"}, {"TRAY1", C, "纸盒1"}, {"TRAY2", C, "纸盒2"},
+    {"TRAY3", C, "纸盒3"},       {"TRAY4", C, "纸盒4"}, {"AUTO", I, "自动选择"},
 };
 
 constexpr DisplayRow kMediaTypeRows[] = {
-    {"PLAIN", 0, "普通纸"},          {"THIN", 5, "薄纸"},      {"THICK", 6, "厚纸"},
-    {"THICKERPAPER2", 14, "特厚纸"}, {"BOND", 0, "证券纸"},    {"ENV", 4, "信封"},
-    {"ENVTHICK", 9, "厚信封"},       {"ENVTHIN", 8, "薄信封"}, {"RECYCLED", 0, "再生纸"},
-    {"LABLE", 0, "标签纸"},          {"Glossy", 0, "光面纸"},  {"LETTERHEAD", 0, "信头纸"},
-    {"COLOR", 0, "彩色纸"},
+    {"PLAIN", C, "普通纸"},         {"THIN", W, "薄纸"},          {"THICK", W, "厚纸"},
+    {"THICKERPAPER2", W, "特厚纸"}, {"BOND", C, "证券纸"},        {"ENV", W, "信封"},
+    {"ENVTHICK", W, "厚信封"},      {"ENVTHIN", W, "薄信封"},     {"RECYCLED", C, "再生纸"},
+    {"LABLE", C, "标签纸"},         {"GLOSSY", I, "光面纸"},      {"LETTERHEAD", C, "信头纸"},
+    {"COLOR", C, "彩色纸"},         {"HOLEPUNCHED", C, "打孔纸"},
 };
 
 constexpr DisplayRow kDuplexRows[] = {
-    {"None", 0, "无"},
-    {"DuplexTumble", 0, "短边翻转"},
-    {"DuplexNoTumble", 0, "长边翻转"},
+    {"None", C, "无"},
+    {"DuplexTumble", C, "短边翻转"},
+    {"DuplexNoTumble", C, "长边翻转"},
 };
 
+bool matches(const DisplayRow& row, const QString& raw) {
+  const QLatin1String key(row.key);
+  switch (row.match) {
+    case Match::Whole:
+      return raw == key;
+    case Match::ContainsAnyCase:
+      return raw.contains(key, Qt::CaseInsensitive);
+    case Match::Contains:
+      break;
+  }
+  return raw.contains(key, Qt::CaseSensitive);
+}
+
+// A value no row names is shown as it is, so that no setting goes blank.
 template <size_t N>
 QString lookUp(const DisplayRow (&rows)[N], const QString& raw) {
-  for (const DisplayRow& row : rows) {
-    if (!raw.contains(QLatin1String(row.key), Qt::CaseSensitive)) continue;
-    if (row.length != 0 && raw.length() != row.length) continue;
-    return QString::fromUtf8(row.text);
-  }
-  return QString();
+  for (const DisplayRow& row : rows)
+    if (matches(row, raw)) return QString::fromUtf8(row.text);
+  return raw;
 }
 
 // The lines of a file read in text mode. A zero byte is a character of its
@@ -134,7 +147,10 @@ JobSettings parseJobSettings(const QByteArray& content) {
     for (const auto& k : keys) {
       if (!line.contains(QLatin1String(k.key), Qt::CaseSensitive)) continue;
       const QStringList pieces = line.split(QLatin1Char(':'));
-      s.*(k.value) = pieces.size() > 1 ? pieces.at(1) : QString();
+      QString value = pieces.size() > 1 ? pieces.at(1) : QString();
+      // The filter ends every value with ";".
+      while (value.endsWith(QLatin1Char(';'))) value.chop(1);
+      s.*(k.value) = value;
       break;
     }
   }

@@ -8,8 +8,9 @@
 
 namespace hrv::monitor {
 
-// Raw values as read from printerInfo, with the filter's trailing ";".
-// The defaults (no line for a key, or no file) have no ";".
+// Raw values as read from printerInfo (the filter's PPD choice keywords),
+// without the ";" the filter ends each with. The defaults stand for a key
+// without a line, or for a missing file.
 struct JobSettings {
   QString resolution = QStringLiteral("600dpi");
   QString papersize = QStringLiteral("A4");
@@ -27,8 +28,8 @@ struct JobInfoTexts {
   QString duplex;      // printer_duplex
 };
 
-// Display tables. First matching row wins; an unmatched value gives an empty
-// text, except the resolution, which shows the raw value.
+// Display tables. First matching row wins; a value no row names is shown as
+// it is (the resolution shows its value, except "2400" as "HQ1200dpi").
 QString resolutionText(const QString& raw);
 QString paperSizeText(const QString& raw);
 QString inputSlotText(const QString& raw);

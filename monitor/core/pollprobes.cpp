@@ -2,8 +2,7 @@
 
 #include <QDir>
 #include <QFile>
-#include <fstream>
-#include <string>
+#include <QFileInfo>
 
 #include "config.h"
 #include "monitorlog.h"
@@ -25,18 +24,15 @@ QByteArray upToZero(const QByteArray& bytes) {
   return zero < 0 ? bytes : bytes.left(zero);
 }
 
-// First line of a process's stat file; false when the file cannot be opened
-// or holds no text (the process has ended meanwhile).
-bool readStatLine(const QString& path, QByteArray* line) {
-  std::ifstream in(QFile::encodeName(path).toStdString(), std::ios::binary);
-  if (!in) {
-    qCDebug(lcMonitor) << "the pid stat file can not open!";
-    return false;
-  }
-  std::string text;
-  std::getline(in, text);
-  *line = upToZero(QByteArray::fromStdString(text));
-  return !line->isEmpty();
+// Up to 4 KiB of a file under /proc; empty when it cannot be read.
+QByteArray readProcFile(const QString& path) {
+  QFile file(path);
+  if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) return QByteArray();
+  return file.read(4096);
+}
+
+QString baseName(const QString& path) {
+  return path.mid(path.lastIndexOf(QLatin1Char('/')) + 1);
 }
 
 }  // namespace
@@ -53,58 +49,39 @@ QString filterProcessName() {
   return QString::fromLatin1(kUsbFilterProgram).left(kCommNameMax);
 }
 
-bool filterProcessRunning(const QString& procRoot, const QString& processName) {
+QString firstArgument(const QByteArray& cmdline) {
+  return QString::fromLocal8Bit(upToZero(cmdline));
+}
+
+bool isUsbFilterProcess(const QString& commandName, const QString& programName, const QString& firstArg) {
+  if (commandName != filterProcessName()) return false;
+  const QLatin1String usbFilter(kUsbFilterProgram), netFilter(kNetFilterProgram);
+  if (!programName.isEmpty()) {
+    // A program replaced while it runs is shown as "<path> (deleted)".
+    QString program = programName;
+    if (program.endsWith(QLatin1String(" (deleted)"))) program.chop(10);
+    return program == usbFilter;
+  }
+  const QString arg = baseName(firstArg);
+  return arg != netFilter && arg.compare(QLatin1String(kNetQueue), Qt::CaseInsensitive) != 0;
+}
+
+bool filterProcessRunning(const QString& procRoot) {
   const QDir root(procRoot);
+  const QString name = filterProcessName();
   const QStringList entries = root.entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name);
   for (const QString& entry : entries) {
     if (!allDigits(entry)) continue;
-    QByteArray line;
-    if (!readStatLine(root.filePath(entry + QLatin1String("/stat")), &line))
-      continue;  // gone since the listing, or not readable: not our filter
-    if (commandNameFromStat(line) == processName) return true;
+    const QString dir = root.filePath(entry) + QLatin1Char('/');
+    // Gone since the listing, or not readable: not our filter.
+    const QByteArray stat = readProcFile(dir + QLatin1String("stat"));
+    if (commandNameFromStat(stat) != name) continue;
+    const QString program = baseName(QFileInfo(dir + QLatin1String("exe")).symLinkTarget());
+    const QString firstArg = firstArgument(readProcFile(dir + QLatin1String("cmdline")));
+    qCDebug(lcMonitor).noquote() << "filter process" << entry << program << firstArg;
+    if (isUsbFilterProcess(name, program, firstArg)) return true;
   }
   return false;
-}
-
-QueueCounts countQueueNames(const QByteArray& lpstatOutput) {
-  const QString text = QString::fromLatin1(upToZero(lpstatOutput));
-  QueueCounts counts;
-  counts.usb = text.count(QLatin1String(kUsbQueue), Qt::CaseInsensitive);
-  counts.net = text.count(QLatin1String(kNetQueue), Qt::CaseInsensitive);
-  return counts;
-}
-
-QStringList lpstatJobArguments(MonitorVariant variant) {
-  if (variant == MonitorVariant::Network)
-    return {QStringLiteral("-R"), QLatin1String(kUsbQueue), QLatin1String(kNetQueue)};
-  return {QStringLiteral("-R")};
-}
-
-QStringList lpstatQueueArguments() {
-  return {QStringLiteral("-a")};
-}
-
-bool usbQueueHasJob(const QueueCounts& counts) {
-  return counts.usb > counts.net;
-}
-
-bool netQueueHasJob(const QueueCounts& counts) {
-  return counts.net > 0;
-}
-
-bool hasPrintJobFromLpstat(const QByteArray& lpstatOutput, MonitorVariant variant) {
-  const QueueCounts counts = countQueueNames(lpstatOutput);
-  if (variant == MonitorVariant::Network) {
-    qCDebug(lcMonitor, "usbPrinter Job= %d, netPrinter Job= %d", counts.usb, counts.net);
-    return netQueueHasJob(counts);
-  }
-  return usbQueueHasJob(counts);
-}
-
-bool checkPrinterLinkFromLpstat(const QByteArray& lpstatOutput) {
-  const QueueCounts counts = countQueueNames(lpstatOutput);
-  qCDebug(lcMonitor, "usbPrinter = %d, netPrinter = %d", counts.usb, counts.net);
-  return true;
 }
 
 }  // namespace hrv::monitor

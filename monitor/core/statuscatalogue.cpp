@@ -123,9 +123,6 @@ StatusRule ruleOf(int code) {
       return StatusRule::EngineInit;
     case 10023:
       return StatusRule::Printing;
-    case 44444:
-    case 99999:
-      return StatusRule::OnlyWhenHidden;
     default:
       return StatusRule::None;
   }

@@ -16,12 +16,13 @@ inline constexpr int kLevelInformation = 1;
 inline constexpr int kLevelWarning = 2;
 inline constexpr int kLevelCritical = 3;
 
-// The few codes with a condition or an extra action.
+// The few codes with a condition or an extra action. The job states 44444
+// (no communication) and 99999 (wrong secure-print PIN) are ordinary
+// entries: they are shown whatever the window showed before.
 enum class StatusRule {
   None,
-  EngineInit,      // 10003: shown only with a job queued, else 10001 stands in
-  Printing,        // 10023: shown, then the job view is refreshed
-  OnlyWhenHidden,  // 44444, 99999: shown only while the window is hidden
+  EngineInit,  // 10003: shown only with a job queued, else 10001 stands in
+  Printing,    // 10023: shown, then the job view is refreshed
 };
 
 struct StatusEntry {

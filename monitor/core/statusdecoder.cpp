@@ -79,9 +79,6 @@ void MonitorCore::showMessageState(const QByteArray& line, MonitorView& view) {
       view.showMessageOnWindow(entry->level, entry->title, entry->message);
       view.readPrintJobInfo();
       break;
-    case StatusRule::OnlyWhenHidden:
-      if (view.windowHidden() == 1) view.showMessageOnWindow(entry->level, entry->title, entry->message);
-      break;
   }
 }
 

@@ -1,5 +1,6 @@
 #include "netpollstep.h"
 
+#include "config.h"
 #include "monitorlog.h"
 
 namespace hrv::monitor {
@@ -8,21 +9,7 @@ void NetStatusLink::start(NetPollHost& host) {
   printerAddress_ = host.readNetIpInfo();
 }
 
-void NetStatusLink::printerStateCheck(NetPollHost& host, MonitorCore& core, MonitorView& view) {
-  core.setHasPrintJob(host.checkPrintJob());
-  // An address set with the setup tool while the link was down is picked
-  // up here.
-  if (linkLost_ == 1) printerAddress_ = host.readNetIpInfo();
-
-  const qint64 sent = host.sendStatusRequest(printerAddress_, QByteArray(kStatusRequestNet));
-  qCDebug(lcMonitor).noquote() << QStringLiteral("UDP send ret = %1").arg(sent);
-  if (sent != -1) {
-    // The state follows when the reply arrives.
-    view.readPrintJobInfo();
-    linkLost_ = 0;
-    return;
-  }
-  qCDebug(lcMonitor) << "socket link to device error";
+void NetStatusLink::warnLinkLost(MonitorCore& core, MonitorView& view) {
   if (linkLost_ == 0)
     view.showMessageOnWindow(kLevelCritical, QString::fromUtf8(kWarningTitle),
                              QString::fromUtf8(kNetLinkLostMessage));
@@ -31,12 +18,47 @@ void NetStatusLink::printerStateCheck(NetPollHost& host, MonitorCore& core, Moni
   core.resetLastStatusCode();
 }
 
-void NetStatusLink::datagramRead(qint64 bytesRead, const QByteArray& datagram, MonitorCore& core,
-                                 MonitorView& view) {
+void NetStatusLink::printerStateCheck(NetPollHost& host, MonitorCore& core, MonitorView& view) {
+  core.setHasPrintJob(host.checkPrintJob());
+  // The setup tool may have given the printer a new address meanwhile.
+  const QString address = host.readNetIpInfo();
+  if (address != printerAddress_) unanswered_ = 0;
+  printerAddress_ = address;
+
+  // Without an address (no network printer set up) there is nobody whose
+  // silence would mean anything.
+  if (unanswered_ >= kNetSilentStepLimit && !QHostAddress(printerAddress_).isNull()) {
+    qCDebug(lcMonitor) << "no reply to the last" << unanswered_ << "requests";
+    warnLinkLost(core, view);
+  }
+  const qint64 sent = host.sendStatusRequest(printerAddress_, QByteArray(kStatusRequestNet));
+  qCDebug(lcMonitor).noquote() << QStringLiteral("UDP send ret = %1").arg(sent);
+  if (sent != -1) {
+    // The state follows when the reply arrives.
+    view.readPrintJobInfo();
+    ++unanswered_;
+    return;
+  }
+  qCDebug(lcMonitor) << "socket link to device error";
+  warnLinkLost(core, view);
+}
+
+bool NetStatusLink::datagramRead(const QHostAddress& sender, quint16 senderPort, qint64 bytesRead,
+                                 const QByteArray& datagram, MonitorCore& core, MonitorView& view) {
+  const QHostAddress printer(printerAddress_);
+  if (printer.isNull() || senderPort != kStatusPort ||
+      !sender.isEqual(printer, QHostAddress::ConvertV4MappedToIPv4)) {
+    qCDebug(lcMonitor).noquote() << "datagram from" << sender.toString() << senderPort << "dropped";
+    return false;
+  }
+  if (bytesRead < 0) return true;  // a read error says nothing about the printer
+  unanswered_ = 0;
+  linkLost_ = 0;
   if (bytesRead > 0)
     core.execReturnMsg(datagram.left(static_cast<int>(bytesRead)), view);
-  else if (bytesRead == 0)
+  else
     core.emptyDatagram(view);
+  return true;
 }
 
 }  // namespace hrv::monitor

@@ -4,17 +4,15 @@
 #include <QUdpSocket>
 
 #include "config.h"
-#include "lpstatrun.h"
 #include "mainwindow.h"
 #include "monitorlog.h"
 #include "netipinfo.h"
-#include "pollprobes.h"
 
 namespace mon = hrv::monitor;
 
 NetStatusSource::Setup NetStatusSource::installed() {
-  return {QString::fromLatin1(hrv::kNetIpInfo), QString::fromLatin1(hrv::kLpstatProgram),
-          static_cast<quint16>(hrv::kStatusPort), static_cast<quint16>(hrv::kStatusReplyPort)};
+  return {QString::fromLatin1(hrv::kNetIpInfo), static_cast<quint16>(hrv::kStatusPort),
+          static_cast<quint16>(hrv::kStatusReplyPort)};
 }
 
 NetStatusSource::NetStatusSource(Setup setup) : setup_(std::move(setup)) {}
@@ -25,7 +23,9 @@ void NetStatusSource::start(MainWindow& window) {
   statusSocket_ = new QUdpSocket(&window);
   // A port taken by another program leaves the monitor without replies;
   // the requests still go out.
-  statusSocket_->bind(setup_.replyPort);
+  if (!statusSocket_->bind(setup_.replyPort))
+    qCWarning(mon::lcMonitor).noquote()
+        << "cannot bind UDP port" << setup_.replyPort << ":" << statusSocket_->errorString();
   connect(statusSocket_, &QUdpSocket::readyRead, this, &NetStatusSource::readSocket);
 }
 
@@ -38,18 +38,23 @@ void NetStatusSource::readSocket() {
   qCDebug(mon::lcMonitor) << "read socket";
   qCDebug(mon::lcMonitor) << "receive something";
   // Exactly one datagram, whatever its size (up to the 64 KiB a datagram
-  // can hold); the sender is not looked at.
+  // can hold), with its sender: only the printer's replies count.
   const qint64 size = statusSocket_->pendingDatagramSize();
   QByteArray datagram(static_cast<int>(qMax<qint64>(size, 0)), Qt::Uninitialized);
-  const qint64 bytesRead = statusSocket_->readDatagram(datagram.data(), datagram.size());
+  QHostAddress sender;
+  quint16 senderPort = 0;
+  const qint64 bytesRead =
+      statusSocket_->readDatagram(datagram.data(), datagram.size(), &sender, &senderPort);
   qCDebug(mon::lcMonitor).noquote() << QStringLiteral("byte_read = %1").arg(bytesRead);
-  mon::NetStatusLink::datagramRead(bytesRead, datagram, window_->core(), *window_);
-  emit datagramHandled(bytesRead);
+  const bool fromPrinter =
+      link_.datagramRead(sender, senderPort, bytesRead, datagram, window_->core(), *window_);
+  emit datagramHandled(bytesRead, fromPrinter);
 }
 
 bool NetStatusSource::checkPrintJob() {
-  const mon::MonitorVariant net = mon::MonitorVariant::Network;
-  return mon::hasPrintJobFromLpstat(runLpstat(setup_.lpstatProgram, mon::lpstatJobArguments(net)), net);
+  const int jobs = setup_.activeJobs(QString::fromLatin1(hrv::kNetQueue));
+  qCDebug(mon::lcMonitor, "netPrinter Job= %d", jobs);
+  return jobs > 0;
 }
 
 QString NetStatusSource::readNetIpInfo() {

@@ -1,5 +1,5 @@
 // The network monitor's status source: the UDP channel to the printer's
-// status port, the address file and the CUPS job listing. The decisions are
+// status port, the address file and the network queue's jobs. The decisions are
 // NetStatusLink's and the monitor core's; this class does the I/O.
 #pragma once
 
@@ -7,6 +7,7 @@
 #include <QObject>
 #include <QString>
 
+#include "cupsqueues.h"
 #include "netpollstep.h"
 #include "statussource.h"
 
@@ -18,9 +19,9 @@ class NetStatusSource : public QObject, public StatusSource, private hrv::monito
  public:
   struct Setup {
     QString netIpInfoPath;  // the printer's address, written by the setup tool
-    QString lpstatProgram;  // the CUPS listing program ("lpstat", found on PATH)
     quint16 statusPort;     // the printer's status port
     quint16 replyPort;      // our port, where the replies arrive
+    ActiveJobsProbe activeJobs = cupsActiveJobs;
   };
   // The installed paths and the fixed ports.
   static Setup installed();
@@ -34,8 +35,9 @@ class NetStatusSource : public QObject, public StatusSource, private hrv::monito
   QUdpSocket* statusSocket() const { return statusSocket_; }
 
  signals:
-  // A datagram was read off the socket (-1: a read error) and handled.
-  void datagramHandled(qint64 bytesRead);
+  // A datagram was read off the socket (-1: a read error) and handled, or
+  // dropped as a stranger's.
+  void datagramHandled(qint64 bytesRead, bool fromPrinter);
 
  public slots:
   // One datagram per readyRead of the status socket.

@@ -1,12 +1,11 @@
-// Test support for the network monitor: the namespace the tests run in, the
-// printer simulator, a UDP sender, and a network monitor window wired to the
-// real status source.
+// Test support for the network monitor: the namespace the tests run in,
+// stand-in printers on loopback addresses, and a network monitor window
+// wired to the real status source.
 #pragma once
 
 #include <QByteArray>
-#include <QProcess>
 #include <QString>
-#include <QVector>
+#include <QUdpSocket>
 
 #include <functional>
 #include <memory>
@@ -24,61 +23,43 @@ bool insideTestNamespace();
 QString namespaceStage();
 
 bool writeText(const QString& path, const QByteArray& text);
-// Runs a program to its end; its exit code (-1 when it could not run).
-int runProgram(const QString& program, const QStringList& arguments);
 
-// tools/printer-sim on 127.0.0.1, its status replies read from a script
-// file that a test rewrites to change the printer's state.
-class PrinterSim {
+// A UDP port on a loopback address (the printer's status port by default)
+// that answers every "GetStatus;" with `reply`, unless `silent`.
+class FakePrinter {
  public:
-  // Starts it; `statusScript` is its first status script.
-  PrinterSim(const QString& workDir, const QByteArray& statusScript);
-  ~PrinterSim();
-  bool ready() const { return ready_; }
-  void setStatus(const QByteArray& script);
-  // Its event lines so far ("status 127.0.0.1:9102 10001", ...).
-  QString log();
+  explicit FakePrinter(const char* address, quint16 port = 9101);
+  bool bound() const { return bound_; }
+  // Sends a datagram to the monitor's port, as if it were a reply.
+  bool send(const QByteArray& datagram);
+
+  QByteArray reply = "CODE=10001\r\n";
+  bool silent = false;
+  int requests = 0;
+  quint16 lastRequestPort = 0;
 
  private:
-  QString dir_;
-  QProcess process_;
-  QString log_;
-  bool ready_ = false;
-};
-
-// A plain UDP socket that sends to 127.0.0.1.
-class UdpSender {
- public:
-  UdpSender();
-  ~UdpSender();
-  UdpSender(const UdpSender&) = delete;
-  UdpSender& operator=(const UdpSender&) = delete;
-  // Bytes sent, or -1.
-  long send(const QByteArray& datagram, quint16 port);
-
- private:
-  int fd_ = -1;
+  QUdpSocket socket_;
+  bool bound_ = false;
 };
 
 // The network monitor's window as statusmon-net builds it, with the status
-// source at the fixed paths and ports (the namespace's), the polling timer
-// stopped so that a test runs the steps itself.
+// source at the fixed paths and ports (the namespace's) and no jobs queued,
+// the polling timer stopped so that a test runs the steps itself.
 class NetMonitor {
  public:
-  explicit NetMonitor(const QString& lpstatProgram);
+  NetMonitor();
   ~NetMonitor();
 
   MainWindow& window() { return *window_; }
   NetStatusSource& source() { return *source_; }
   hrv::monitor::MonitorCore& core() { return window_->core(); }
   QString title() const;
-  QString message() const;
   int balloons() const { return balloons_; }
+  // Datagrams handled so far, and how many of them came from the printer.
   int datagrams() const { return datagrams_; }
-  // bytesRead of the i-th datagram handled (of the first 64).
-  qint64 datagramSize(int i) const { return sizes_.value(i, -2); }
+  int fromPrinter() const { return fromPrinter_; }
 
-  // One polling step.
   void step();
   // Waits until `count` datagrams in all have been handled.
   bool waitForDatagrams(int count, int timeoutMs = 10000);
@@ -88,19 +69,11 @@ class NetMonitor {
  private:
   NetStatusSource* source_;  // owned by the window
   std::unique_ptr<MainWindow> window_;
-  // Counted, not recorded: floods must not grow the test itself.
-  int balloons_ = 0;
-  int datagrams_ = 0;
-  QVector<qint64> sizes_;
+  int balloons_ = 0, datagrams_ = 0, fromPrinter_ = 0;
 };
 
 // Runs the event loop (not in slices with sleeps between them, as
 // QTest::qWaitFor does) until `done` holds; false after `timeoutMs`.
 bool runEventsUntil(const std::function<bool()>& done, int timeoutMs);
-
-// Memory this process holds, in KiB: its resident set size, or under
-// AddressSanitizer (whose allocator keeps freed blocks in quarantine) the
-// heap blocks still allocated.
-long memoryInUseKiB();
 
 }  // namespace hrvtest

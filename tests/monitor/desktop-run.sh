@@ -1,16 +1,21 @@
 #!/bin/bash
-# Runs statusmon-net and statusmon side by side on a private X display with a
-# system tray (Xvfb + trayer): the network monitor against the printer
-# simulator, the USB monitor against the emulated printer (its umockdev
-# preload in LD_PRELOAD). Meant to run inside the test sandbox.
+# Runs statusmon-net and statusmon side by side on a private X display of a
+# given size, inside the test sandbox: the network monitor against the
+# printer simulator, the USB monitor against the emulated printer (its
+# umockdev preload in LD_PRELOAD).
 #
-#   desktop-run.sh <statusmon-net> <statusmon> <screen_probe> <printer-sim> <net.png> <usb.png> <screen.png>
+#   desktop-run.sh <tray|notify> <width> <height> <net-status> <statusmon-net> <statusmon>
+#                  <screen_probe> <printer-sim> <notify_standin> <picture-prefix>
 #
-# Prints key=value lines (net-code, net-probe, usb-probe-exit, usb-probe,
-# net-second-start, usb-second-start, *-second-output, net-alive, usb-alive),
-# then the monitors' logs.
+# tray:   trayer on a top panel of 28 pixels, the work area below it. The
+#         USB monitor, its printer ready, hides its window by itself; each
+#         monitor is then started a second time.
+# notify: no tray; a private session bus (dbus-daemon) with a stand-in
+#         notification service.
+# Prints key=value lines (net-window, usb-window, usb-hidden, *-second-start,
+# *-second-output, usb-raised, *-stderr, *-alive, notify), then the logs.
 set -u
-net=$1 usb=$2 probe=$3 sim=$4 netPng=$5 usbPng=$6 screenPng=$7
+mode=$1 width=$2 height=$3 netStatus=$4 net=$5 usb=$6 probe=$7 sim=$8 standin=$9 pictures=${10}
 
 work=$(mktemp -d)
 pids=()
@@ -20,71 +25,80 @@ cleanup() {
   rm -rf "$work"
 }
 trap cleanup EXIT
+waitFor() {  # <file> <pattern>: up to 10 s
+  for _ in $(seq 100); do grep -q "$2" "$1" 2>/dev/null && return 0; sleep 0.1; done
+  return 1
+}
 
 # Only the USB monitor talks to the emulated printer.
 preload=${LD_PRELOAD:-}
 unset LD_PRELOAD
 
-# The network printer: prints, for ever.
-"$sim" --port 0 --capture-dir "$work/sim" --status 10023 --ready-file "$work/sim-ready" >"$work/sim.log" 2>&1 &
+"$sim" --port 0 --capture-dir "$work/sim" --status "$netStatus" --ready-file "$work/sim-ready" >"$work/sim.log" 2>&1 &
 pids+=($!)
-for _ in $(seq 100); do [ -s "$work/sim-ready" ] && break; sleep 0.1; done
-[ -s "$work/sim-ready" ] || { echo "net-probe=no-simulator"; cat "$work/sim.log"; exit 1; }
+waitFor "$work/sim-ready" udp || { echo "net-window=no-simulator"; cat "$work/sim.log"; exit 1; }
 printf '127.0.0.1' > /opt/vorn/HRV5720ZWB/bin/net/config/netIpInfo
 
-# -noreset: the work area published below must outlive the client that sets it.
-Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp -noreset 3>"$work/display" >"$work/xvfb.log" 2>&1 &
+Xvfb -displayfd 3 -screen 0 "${width}x${height}x24" -nolisten tcp -noreset 3>"$work/display" >"$work/xvfb.log" 2>&1 &
 pids+=($!)
-for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
-[ -s "$work/display" ] || { echo "net-probe=no-display"; cat "$work/xvfb.log"; exit 1; }
+waitFor "$work/display" . || { echo "net-window=no-display"; cat "$work/xvfb.log"; exit 1; }
 export DISPLAY=:$(head -n1 "$work/display")
 
-trayer --edge top --align right --widthtype request --height 28 --transparent false \
-  >"$work/trayer.log" 2>&1 &
-pids+=($!)
-"$probe" --set-workarea 1000 800 || { echo "net-probe=no-workarea"; exit 1; }
+if [ "$mode" = tray ]; then
+  trayer --edge top --align right --widthtype request --height 28 --transparent false >"$work/trayer.log" 2>&1 &
+  pids+=($!)
+  "$probe" --set-workarea 0 28 "$width" $((height - 28)) || { echo "net-window=no-workarea"; exit 1; }
+else
+  dbus-daemon --session --nofork --print-address=4 4>"$work/bus" >"$work/bus.log" 2>&1 &
+  pids+=($!)
+  waitFor "$work/bus" unix: || { echo "net-window=no-bus"; cat "$work/bus.log"; exit 1; }
+  export DBUS_SESSION_BUS_ADDRESS=$(head -n1 "$work/bus")
+  "$standin" >"$work/notify.log" 2>&1 &
+  pids+=($!)
+  waitFor "$work/notify.log" ready || { echo "net-window=no-standin"; cat "$work/notify.log"; exit 1; }
+fi
 
 export XDG_RUNTIME_DIR=$work/runtime
 mkdir -m 700 "$XDG_RUNTIME_DIR"
+# Messages on standard error, not in the journal: "quiet" is measured there.
 export QT_FORCE_STDERR_LOGGING=1
 
-"$net" >"$work/net.log" 2>&1 &
+"$net" >"$work/net.out" 2>"$work/net.err" &
 netPid=$!
 pids+=($netPid)
-
-# The first reply arrives with the first step, 3 s after start; the window
-# shows it until it hides itself 4 s later.
-for _ in $(seq 300); do grep -q 'MY CODE = 10023' "$work/net.log" && break; sleep 0.1; done
-grep -q 'MY CODE = 10023' "$work/net.log" && echo "net-code=10023" || echo "net-code=none"
-sleep 0.5  # the repaint after the new texts
-rm -f "$netPng"
-for _ in $(seq 20); do
-  "$probe" "HRV5720ZWB 网络状态监控" "$netPng" "$screenPng" 0 >"$work/net-probe.out" 2>&1
-  [ -s "$netPng" ] && break
-  sleep 0.1
-done
-echo "net-probe=$(tr '\n' ' ' <"$work/net-probe.out")"
-
-# The USB monitor starts while the network monitor runs.
-LD_PRELOAD=$preload "$usb" >"$work/usb.log" 2>&1 &
+LD_PRELOAD=$preload "$usb" >"$work/usb.out" 2>"$work/usb.err" &
 usbPid=$!
 pids+=($usbPid)
-"$probe" "HRV5720ZWB USB状态监控" "$usbPng" "$work/screen-usb.png" 40000 >"$work/usb-probe.out" 2>&1
-echo "usb-probe-exit=$?"
-echo "usb-probe=$(tr '\n' ' ' <"$work/usb-probe.out")"
 
-# Each is single-instance on its own.
-timeout 30 "$net" >"$work/net-second.out" 2>&1
-echo "net-second-start=$?"
-echo "net-second-output=$(wc -c <"$work/net-second.out")"
-LD_PRELOAD=$preload timeout 30 "$usb" >"$work/usb-second.out" 2>&1
-echo "usb-second-start=$?"
-echo "usb-second-output=$(wc -c <"$work/usb-second.out")"
-if kill -0 "$netPid" 2>/dev/null; then echo "net-alive=1"; else echo "net-alive=0"; fi
-if kill -0 "$usbPid" 2>/dev/null; then echo "usb-alive=1"; else echo "usb-alive=0"; fi
-echo "sim-requests=$(grep -c '^status 127.0.0.1:9102 10023' "$work/sim.log")"
+# Both windows' places (the USB one first: a ready printer's hides after 4 s),
+# and the network monitor's state title in red (a stop condition).
+"$probe" --mapped "HRV5720ZWB USB状态监控" 1 30000 >"$work/usb-probe.out" 2>&1
+echo "usb-window=$(sed -n 's/^window=//p' "$work/usb-probe.out")"
+"$probe" "HRV5720ZWB 网络状态监控" "$pictures-net.png" "$pictures-screen.png" 40000 >"$work/net-probe.out" 2>&1
+echo "net-window=$(sed -n 's/^window=\([^ ]*\).*/\1/p' "$work/net-probe.out")"
 
-echo "--- statusmon-net log"
-cat "$work/net.log"
-echo "--- statusmon log"
-cat "$work/usb.log"
+if [ "$mode" = tray ]; then
+  # Ready: the USB window hides itself to the tray; a second start brings it back.
+  "$probe" --mapped "HRV5720ZWB USB状态监控" 0 20000 >/dev/null && echo "usb-hidden=1" || echo "usb-hidden=0"
+  LD_PRELOAD=$preload timeout 30 "$usb" >"$work/usb-second.out" 2>&1
+  echo "usb-second-start=$?"
+  echo "usb-second-output=$(wc -c <"$work/usb-second.out")"
+  "$probe" --mapped "HRV5720ZWB USB状态监控" 1 5000 >/dev/null && echo "usb-raised=1" || echo "usb-raised=0"
+  timeout 30 "$net" >"$work/net-second.out" 2>&1
+  echo "net-second-start=$?"
+  echo "net-second-output=$(wc -c <"$work/net-second.out")"
+  "$probe" --mapped "HRV5720ZWB USB状态监控" 1 1000 >"$work/usb-probe.out" 2>&1
+  echo "usb-window-after=$(sed -n 's/^window=//p' "$work/usb-probe.out")"
+  "$probe" --mapped "HRV5720ZWB USB状态监控" 0 6000 >/dev/null && echo "usb-stays=0" || echo "usb-stays=1"
+else
+  waitFor "$work/notify.log" '^notify ' && sleep 1
+  sed -n 's/^notify /notify=/p' "$work/notify.log"
+fi
+
+kill -0 "$netPid" 2>/dev/null && echo "net-alive=1" || echo "net-alive=0"
+kill -0 "$usbPid" 2>/dev/null && echo "usb-alive=1" || echo "usb-alive=0"
+echo "net-stderr=$(wc -c <"$work/net.err")"
+echo "usb-stderr=$(wc -c <"$work/usb.err")"
+echo "--- statusmon-net stderr"; cat "$work/net.err"
+echo "--- statusmon stderr"; cat "$work/usb.err"
+echo "--- simulator"; tail -5 "$work/sim.log"

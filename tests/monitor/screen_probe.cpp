@@ -8,10 +8,15 @@
 // was seen, 1 on time-out (the pictures then show the last state), 2 on
 // other errors.
 //
-//   screen_probe --set-workarea <width> <height>
+//   screen_probe --set-workarea <x> <y> <width> <height>
 //
-// Publishes the desktop's work area (_NET_WORKAREA at 0,0) on the root
-// window, as a window manager does.
+// Publishes the desktop's work area (_NET_WORKAREA) on the root window, as a
+// window manager does.
+//
+//   screen_probe --mapped <title> <1|0> <timeout-ms>
+//
+// Waits until a window with the title is shown (1) or none is (0); prints
+// "window=<x>,<y>,<w>,<h>" of the last one seen; exits 0 when it came to pass.
 #include <xcb/xcb.h>
 
 #include <QImage>
@@ -62,8 +67,7 @@ struct Connection {
     return r ? r->atom : static_cast<xcb_atom_t>(XCB_ATOM_NONE);
   }
 
-  bool setWorkArea(uint32_t width, uint32_t height) {
-    const uint32_t area[4] = {0, 0, width, height};
+  bool setWorkArea(const uint32_t (&area)[4]) {
     xcb_void_cookie_t done = xcb_change_property_checked(
         c, XCB_PROP_MODE_REPLACE, screen->root, atom("_NET_WORKAREA"), XCB_ATOM_CARDINAL, 32, 4, area);
     Reply<xcb_generic_error_t> error(xcb_request_check(c, done));
@@ -127,11 +131,27 @@ int redPixels(const QImage& window) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc == 4 && std::strcmp(argv[1], "--set-workarea") == 0) {
+  if (argc == 6 && std::strcmp(argv[1], "--set-workarea") == 0) {
     Connection x;
-    const bool ok = x.ok() && x.setWorkArea(static_cast<uint32_t>(std::atoi(argv[2])),
-                                            static_cast<uint32_t>(std::atoi(argv[3])));
-    return ok ? 0 : 2;
+    uint32_t area[4];
+    for (int i = 0; i < 4; ++i) area[i] = static_cast<uint32_t>(std::atoi(argv[2 + i]));
+    return x.ok() && x.setWorkArea(area) ? 0 : 2;
+  }
+  if (argc == 5 && std::strcmp(argv[1], "--mapped") == 0) {
+    Connection x;
+    if (!x.ok()) return 2;
+    const bool want = std::strcmp(argv[3], "1") == 0;
+    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(std::atoi(argv[4]));
+    QRect last;
+    for (;;) {
+      const std::optional<QRect> r = x.find(argv[2]);
+      if (r) last = *r;
+      if (r.has_value() == want) break;
+      if (std::chrono::steady_clock::now() > until) return 1;
+      std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    std::printf("window=%d,%d,%d,%d\n", last.x(), last.y(), last.width(), last.height());
+    return 0;
   }
   if (argc != 5) {
     std::fprintf(stderr, "usage: %s <title> <window.png> <screen.png> <timeout-ms>\n", argv[0]);

@@ -199,6 +199,8 @@ TEST(DebPackage, InstallLaysOutEveryPathWithOwnerAndMode) {
       {"/etc/xdg/autostart/hrv5720zwb-statusmon.desktop", data},
       {"/etc/xdg/autostart/hrv5720zwb-statusmon-net.desktop", data},
       {"/usr/share/applications/hrv5720zwb-netsetup.desktop", data},
+      {"/usr/share/applications/hrv5720zwb-statusmon.desktop", data},
+      {"/usr/share/applications/hrv5720zwb-statusmon-net.desktop", data},
       {"/usr/share/metainfo/com.vorn.hrv5720zwb.metainfo.xml", data},
       {"/usr/share/doc/hrv5720zwb/copyright", data},
       {"/usr/share/doc/hrv5720zwb/changelog.Debian.gz", data},
@@ -225,6 +227,7 @@ TEST(DebPackage, InstallLaysOutEveryPathWithOwnerAndMode) {
   // The desktop entries start programs that are there, in their folders.
   for (const char* entry : {"/etc/xdg/autostart/hrv5720zwb-statusmon.desktop",
                             "/etc/xdg/autostart/hrv5720zwb-statusmon-net.desktop",
+                            "/usr/share/applications/hrv5720zwb-statusmon.desktop",
                             "/usr/share/applications/hrv5720zwb-netsetup.desktop"}) {
     std::string text = readFile(entry);
     std::smatch m;
