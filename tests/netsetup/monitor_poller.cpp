@@ -27,7 +27,7 @@ int main(int argc, char** argv) {
   config.trayWaitRounds = 0;
   config.printerInfoPath = dir.filePath("printerInfo");
   MainWindow window(config, std::make_unique<UsbStatusSource>(UsbStatusSource::Setup{
-                                dir.path(), QStringLiteral("/bin/true"), dir.filePath("printerState")}));
+                                dir.path(), dir.filePath("printerState"), [](const QString&) { return 0; }}));
   QSocketNotifier input(STDIN_FILENO, QSocketNotifier::Read);
   QObject::connect(&input, &QSocketNotifier::activated, [&] {
     char c;
