@@ -1,0 +1,170 @@
+#include "rasterizer.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <ctime>
+
+#include "unique_fd.h"
+
+extern char** environ;
+
+namespace hrv {
+
+namespace {
+
+bool readable(int fd) {
+  pollfd p{fd, POLLIN, 0};
+  return fd >= 0 && ::poll(&p, 1, 0) > 0;
+}
+
+struct Read {
+  size_t got = 0;
+  bool cancelled = false;
+};
+
+// Reads until `size` bytes or the end of the output (a read error counts as
+// the end), like one buffered read; a cancel ends it at once.
+Read readFull(int fd, char* buf, size_t size, int cancelFd) {
+  Read r;
+  while (r.got < size) {
+    pollfd p[2] = {{fd, POLLIN, 0}, {cancelFd, POLLIN, 0}};
+    const int n = ::poll(p, cancelFd >= 0 ? 2 : 1, -1);
+    if (readable(cancelFd)) {
+      r.cancelled = true;
+      return r;
+    }
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return r;
+    }
+    const ssize_t k = ::read(fd, buf + r.got, size - r.got);
+    if (k > 0)
+      r.got += static_cast<size_t>(k);
+    else if (k == 0 || (errno != EINTR && errno != EAGAIN))
+      return r;
+  }
+  return r;
+}
+
+// Moves a pipe end above the standard descriptors, so that the child's dup2
+// onto 0 and 1 never meets one of them.
+bool aboveStandardFds(UniqueFd& fd) {
+  if (fd.get() > STDERR_FILENO) return true;
+  fd.reset(::fcntl(fd.get(), F_DUPFD_CLOEXEC, STDERR_FILENO + 1));
+  return static_cast<bool>(fd);
+}
+
+long long nowMs() {
+  timespec ts{};
+  clock_gettime(CLOCK_MONOTONIC, &ts);
+  return static_cast<long long>(ts.tv_sec) * 1000 + ts.tv_nsec / 1000000;
+}
+
+}  // namespace
+
+Rasterizer::Rasterizer(RasterJob job) : job_(std::move(job)) {}
+
+Rasterizer::~Rasterizer() {
+  stop();
+}
+
+void Rasterizer::terminate() {
+  if (pid_ > 0) ::kill(pid_, SIGTERM);
+}
+
+void Rasterizer::stop(int graceMs) {
+  if (pid_ <= 0) return;
+  terminate();
+  const long long deadline = nowMs() + graceMs;
+  int status = 0;
+  pid_t r;
+  while ((r = ::waitpid(pid_, &status, WNOHANG)) == 0 && nowMs() < deadline) ::usleep(5000);
+  if (r == 0) {
+    ::kill(pid_, SIGKILL);
+    while (::waitpid(pid_, &status, 0) < 0 && errno == EINTR) {
+    }
+  }
+  pid_ = -1;
+}
+
+RasterOutcome Rasterizer::run(RasterSink& sink, int cancelFd) {
+  int fds[2];
+  if (::pipe2(fds, O_CLOEXEC) != 0) return {RasterEnd::kPipeFailed, errno};
+  UniqueFd out(fds[0]), in(fds[1]);
+  if (!aboveStandardFds(out) || !aboveStandardFds(in)) return {RasterEnd::kPipeFailed, errno};
+
+  std::vector<std::string> args = job_.args;
+  args.insert(args.begin(), "gs");
+  std::vector<char*> argv;
+  for (std::string& a : args) argv.push_back(a.data());
+  argv.push_back(nullptr);
+
+  // The child starts with every signal at its default action and none
+  // blocked, whatever the caller ignores or blocks.
+  posix_spawn_file_actions_t actions;
+  posix_spawnattr_t attr;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawnattr_init(&attr);
+  if (job_.inputFd != STDIN_FILENO) posix_spawn_file_actions_adddup2(&actions, job_.inputFd, STDIN_FILENO);
+  posix_spawn_file_actions_adddup2(&actions, in.get(), STDOUT_FILENO);
+  sigset_t all, none;
+  sigfillset(&all);
+  sigemptyset(&none);
+  posix_spawnattr_setsigdefault(&attr, &all);
+  posix_spawnattr_setsigmask(&attr, &none);
+  posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK);
+  const int err = ::posix_spawn(&pid_, job_.program.c_str(), &actions, &attr, argv.data(), environ);
+  posix_spawn_file_actions_destroy(&actions);
+  posix_spawnattr_destroy(&attr);
+  if (err != 0) {
+    pid_ = -1;
+    return {RasterEnd::kStartFailed, err};
+  }
+  in.reset();
+  sink.started();
+
+  // The head: checked, then dropped. Output that ends inside it must still be
+  // the beginning of it.
+  std::string head(job_.expectedHead.size(), '\0');
+  const Read h = readFull(out.get(), head.data(), head.size(), cancelFd);
+  if (h.cancelled) return {RasterEnd::kCancelled, 0};
+  head.resize(h.got);
+  sink.headRead(head);
+  if (job_.expectedHead.compare(0, head.size(), head) != 0) return {RasterEnd::kForeignHead, 0};
+
+  if (!block_) block_.reset(new char[kRasterBlock]);
+  for (;;) {
+    const Read b = readFull(out.get(), block_.get(), kRasterBlock, cancelFd);
+    if (b.cancelled) return {RasterEnd::kCancelled, 0};
+    if (b.got == 0) break;
+    if (!sink.block(block_.get(), b.got)) return {RasterEnd::kSinkStopped, 0};
+  }
+
+  // How the child ended.
+  int status = 0;
+  for (;;) {
+    const pid_t r = ::waitpid(pid_, &status, WNOHANG);
+    if (r == pid_) break;
+    if (r < 0 && errno != EINTR) {
+      const int waitErr = errno;
+      pid_ = -1;
+      return {RasterEnd::kWaitFailed, waitErr};
+    }
+    pollfd p{cancelFd, POLLIN, 0};
+    ::poll(&p, cancelFd >= 0 ? 1 : 0, 10);
+    if (readable(cancelFd)) return {RasterEnd::kCancelled, 0};
+  }
+  pid_ = -1;
+  if (WIFEXITED(status))
+    return WEXITSTATUS(status) == 0 ? RasterOutcome{RasterEnd::kDone, 0}
+                                    : RasterOutcome{RasterEnd::kFailed, WEXITSTATUS(status)};
+  return {RasterEnd::kKilled, WIFSIGNALED(status) ? WTERMSIG(status) : 0};
+}
+
+}  // namespace hrv
