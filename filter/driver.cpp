@@ -87,10 +87,28 @@ void plainPause(unsigned microseconds) {
 
 enum class Sent { kAll, kCancelled, kFailed };
 
-// Writes all of `data` to the backend (standard output, non-blocking) unless
-// the backend fails, a cancel comes (when `cancelFd` >= 0) or `timeoutMs`
-// (when >= 0) passes; *err says why it failed.
+// Standard output is non-blocking while the filter writes to it (so that
+// a wait for it can end), and as it was otherwise.
+class NonBlockingStdout {
+ public:
+  NonBlockingStdout() : flags_(fcntl(STDOUT_FILENO, F_GETFL)) {
+    if (flags_ >= 0 && !(flags_ & O_NONBLOCK)) fcntl(STDOUT_FILENO, F_SETFL, flags_ | O_NONBLOCK);
+  }
+  ~NonBlockingStdout() {
+    if (flags_ >= 0 && !(flags_ & O_NONBLOCK)) fcntl(STDOUT_FILENO, F_SETFL, flags_);
+  }
+  NonBlockingStdout(const NonBlockingStdout&) = delete;
+  NonBlockingStdout& operator=(const NonBlockingStdout&) = delete;
+
+ private:
+  int flags_;
+};
+
+// Writes all of `data` to the backend (standard output) unless the backend
+// fails, a cancel comes (when `cancelFd` >= 0) or `timeoutMs` (when >= 0)
+// passes; *err says why it failed.
 Sent writeToBackend(std::string_view data, int cancelFd, int timeoutMs = -1, int* err = nullptr) {
+  NonBlockingStdout nonBlocking;
   timespec start{};
   clock_gettime(CLOCK_MONOTONIC, &start);
   auto elapsedMs = [&start] {
@@ -589,7 +607,6 @@ int runFilter(int argc, char** argv, const Variant& v) {
   CancelSignal::install(v.network);
   Job job{v, log, argv[0], argv[1], argv[2], argv[3], argv[4]};
   const JobStart start = startOfJob(log, argv[0]);
-  fcntl(STDOUT_FILENO, F_SETFL, fcntl(STDOUT_FILENO, F_GETFL) | O_NONBLOCK);
 
   const char* options = argv[5];
   if (options && !optionsParse(options)) {
