@@ -39,6 +39,7 @@ FilterRun::FilterRun(Sandbox& box, const std::vector<std::string>& argv,
     dup2(errPipe[1], 2);
     dup2(back[1], 3);
     dup2(side[1], 4);
+    ::signal(SIGPIPE, SIG_DFL);  // as the scheduler starts its filters
     box.execInside(argv, env);
   }
   ::close(outPipe[1]);
