@@ -119,6 +119,16 @@ Sent writeToBackend(std::string_view data, int cancelFd, int timeoutMs = -1, int
   int error = 0;
   size_t done = 0;
   while (done < data.size()) {
+    const ssize_t n = ::write(STDOUT_FILENO, data.data() + done, data.size() - done);
+    if (n > 0) {
+      done += static_cast<size_t>(n);
+      continue;
+    }
+    if (n < 0 && errno != EINTR && errno != EAGAIN) {
+      error = errno;
+      break;
+    }
+    // The backend is not taking data just now.
     const int left = timeoutMs < 0 ? -1 : static_cast<int>(std::max<long>(0, timeoutMs - elapsedMs()));
     bool cancelled = false;
     const int ready = waitFd(STDOUT_FILENO, POLLOUT, left, cancelFd, &cancelled);
@@ -129,13 +139,6 @@ Sent writeToBackend(std::string_view data, int cancelFd, int timeoutMs = -1, int
     }
     if (ready == 0) {
       error = ETIMEDOUT;
-      break;
-    }
-    const ssize_t n = ::write(STDOUT_FILENO, data.data() + done, data.size() - done);
-    if (n > 0) {
-      done += static_cast<size_t>(n);
-    } else if (n < 0 && errno != EINTR && errno != EAGAIN) {
-      error = errno;
       break;
     }
   }

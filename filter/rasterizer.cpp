@@ -4,6 +4,7 @@
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -23,31 +24,36 @@ bool readable(int fd) {
   return fd >= 0 && ::poll(&p, 1, 0) > 0;
 }
 
+// Time for the pipe to fill a little after it has become readable: far less
+// than Ghostscript needs to fill the pipe (1 MiB).
+constexpr int kGatherMs = 2;
+
 struct Read {
   size_t got = 0;
   bool cancelled = false;
 };
 
 // Reads until `size` bytes or the end of the output (a read error counts as
-// the end), like one buffered read; a cancel ends it at once.
+// the end), like one buffered read; a cancel while it waits ends it at once.
+// `fd` is non-blocking: it waits only when the pipe is empty.
 Read readFull(int fd, char* buf, size_t size, int cancelFd) {
   Read r;
   while (r.got < size) {
+    const ssize_t k = ::read(fd, buf + r.got, size - r.got);
+    if (k > 0) {
+      r.got += static_cast<size_t>(k);
+      continue;
+    }
+    if (k == 0 || (errno != EAGAIN && errno != EINTR)) return r;
+    // Wait for the next output; then give Ghostscript a moment to write more
+    // of it, so that it is read in large pieces, not as each write comes.
     pollfd p[2] = {{fd, POLLIN, 0}, {cancelFd, POLLIN, 0}};
-    const int n = ::poll(p, cancelFd >= 0 ? 2 : 1, -1);
-    if (readable(cancelFd)) {
+    int n = ::poll(p, cancelFd >= 0 ? 2 : 1, -1);
+    if (n > 0 && !(p[1].revents & POLLIN)) n = ::poll(&p[1], cancelFd >= 0 ? 1 : 0, kGatherMs);
+    if ((n > 0 && (p[1].revents & POLLIN)) || (n < 0 && readable(cancelFd))) {
       r.cancelled = true;
       return r;
     }
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return r;
-    }
-    const ssize_t k = ::read(fd, buf + r.got, size - r.got);
-    if (k > 0)
-      r.got += static_cast<size_t>(k);
-    else if (k == 0 || (errno != EINTR && errno != EAGAIN))
-      return r;
   }
   return r;
 }
@@ -127,6 +133,9 @@ RasterOutcome Rasterizer::run(RasterSink& sink, int cancelFd) {
     return {RasterEnd::kStartFailed, err};
   }
   in.reset();
+  // A roomy pipe lets Ghostscript run ahead while a block is handed on.
+  fcntl(out.get(), F_SETPIPE_SZ, 1 << 20);
+  fcntl(out.get(), F_SETFL, fcntl(out.get(), F_GETFL) | O_NONBLOCK);
   sink.started();
 
   // The head: checked, then dropped. Output that ends inside it must still be
@@ -146,7 +155,9 @@ RasterOutcome Rasterizer::run(RasterSink& sink, int cancelFd) {
     if (!sink.block(block_.get(), b.got)) return {RasterEnd::kSinkStopped, 0};
   }
 
-  // How the child ended.
+  // How the child ended: its pidfd turns readable when it does (without one,
+  // it is asked every 10 ms).
+  const UniqueFd ended(static_cast<int>(::syscall(SYS_pidfd_open, pid_, 0)));
   int status = 0;
   for (;;) {
     const pid_t r = ::waitpid(pid_, &status, WNOHANG);
@@ -156,8 +167,8 @@ RasterOutcome Rasterizer::run(RasterSink& sink, int cancelFd) {
       pid_ = -1;
       return {RasterEnd::kWaitFailed, waitErr};
     }
-    pollfd p{cancelFd, POLLIN, 0};
-    ::poll(&p, cancelFd >= 0 ? 1 : 0, 10);
+    pollfd p[2] = {{cancelFd, POLLIN, 0}, {ended.get(), POLLIN, 0}};
+    ::poll(p, 2, ended ? -1 : 10);
     if (readable(cancelFd)) return {RasterEnd::kCancelled, 0};
   }
   pid_ = -1;
