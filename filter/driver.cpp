@@ -440,6 +440,11 @@ class BackendSink final : public RasterSink {
     job_.log.printf("%s DEBUG gs head: %s\n", kTag, printable(head).c_str());
   }
 
+  // Ghostscript's messages, and whatever the document prints, as debug lines.
+  void message(std::string_view line) override {
+    job_.log.printf("DEBUG:%sgs: %s\n", kTag, printable(line).c_str());
+  }
+
   bool block(const char* data, size_t size) override {
     Logger& log = job_.log;
     const Header& header = plan_.header;

@@ -28,35 +28,76 @@ bool readable(int fd) {
 // than Ghostscript needs to fill the pipe (1 MiB).
 constexpr int kGatherMs = 2;
 
-struct Read {
-  size_t got = 0;
-  bool cancelled = false;
-};
+// Lines longer than this are handed on in pieces.
+constexpr size_t kMaxMessage = 4096;
 
-// Reads until `size` bytes or the end of the output (a read error counts as
-// the end), like one buffered read; a cancel while it waits ends it at once.
-// `fd` is non-blocking: it waits only when the pipe is empty.
-Read readFull(int fd, char* buf, size_t size, int cancelFd) {
-  Read r;
-  while (r.got < size) {
-    const ssize_t k = ::read(fd, buf + r.got, size - r.got);
-    if (k > 0) {
-      r.got += static_cast<size_t>(k);
-      continue;
+// Reads the child's two pipes: the stream (in blocks for the caller) and its
+// messages (in lines for the sink), and watches for a cancel meanwhile.
+class ChildPipes {
+ public:
+  ChildPipes(UniqueFd stream, UniqueFd messages, int cancelFd, RasterSink& sink)
+      : stream_(std::move(stream)), messages_(std::move(messages)), cancelFd_(cancelFd), sink_(sink) {}
+
+  // Reads until `size` bytes or the end of the stream (a read error counts as
+  // the end), like one buffered read. Returns false on a cancel.
+  bool fill(char* buf, size_t size, size_t& got) {
+    got = 0;
+    while (got < size) {
+      const ssize_t k = ::read(stream_.get(), buf + got, size - got);
+      if (k > 0) {
+        got += static_cast<size_t>(k);
+        continue;
+      }
+      if (k == 0 || (errno != EAGAIN && errno != EINTR)) return true;
+      // Wait for the next output; then give Ghostscript a moment to write
+      // more of it, so that it is read in large pieces, not write by write.
+      if (!wait(stream_.get())) return false;
+      if (!wait(-1, kGatherMs)) return false;
     }
-    if (k == 0 || (errno != EAGAIN && errno != EINTR)) return r;
-    // Wait for the next output; then give Ghostscript a moment to write more
-    // of it, so that it is read in large pieces, not as each write comes.
-    pollfd p[2] = {{fd, POLLIN, 0}, {cancelFd, POLLIN, 0}};
-    int n = ::poll(p, cancelFd >= 0 ? 2 : 1, -1);
-    if (n > 0 && !(p[1].revents & POLLIN)) n = ::poll(&p[1], cancelFd >= 0 ? 1 : 0, kGatherMs);
-    if ((n > 0 && (p[1].revents & POLLIN)) || (n < 0 && readable(cancelFd))) {
-      r.cancelled = true;
-      return r;
+    return true;
+  }
+
+  // Waits for `fd` (-1: none) to turn readable or `timeoutMs` to pass,
+  // handing on messages meanwhile. Returns false on a cancel.
+  bool wait(int fd, int timeoutMs = -1) {
+    for (;;) {
+      pollfd p[3] = {{cancelFd_, POLLIN, 0}, {messages_.get(), POLLIN, 0}, {fd, POLLIN, 0}};
+      const int n = ::poll(p, 3, timeoutMs);
+      if (n < 0 && errno != EINTR) return true;
+      if ((n > 0 && (p[0].revents & POLLIN)) || (n < 0 && readable(cancelFd_))) return false;
+      if (n > 0 && p[1].revents) readMessages();
+      if (n <= 0 || p[2].revents) return true;
     }
   }
-  return r;
-}
+
+  // Hands on what is left of the messages once the child has ended.
+  void finish() {
+    if (messages_) readMessages();
+    if (!line_.empty()) sink_.message(line_);
+    line_.clear();
+  }
+
+ private:
+  void readMessages() {
+    char buf[4096];
+    ssize_t k;
+    while ((k = ::read(messages_.get(), buf, sizeof buf)) > 0) {
+      for (ssize_t i = 0; i < k; ++i) {
+        if (buf[i] != '\n') line_ += buf[i];
+        if (buf[i] == '\n' || line_.size() == kMaxMessage) {
+          sink_.message(line_);
+          line_.clear();
+        }
+      }
+    }
+    if (k == 0 || (errno != EAGAIN && errno != EINTR)) messages_.reset();  // the child closed it
+  }
+
+  UniqueFd stream_, messages_;
+  int cancelFd_;
+  RasterSink& sink_;
+  std::string line_;
+};
 
 // Moves a pipe end above the standard descriptors, so that the child's dup2
 // onto 0 and 1 never meets one of them.
@@ -100,10 +141,13 @@ void Rasterizer::stop(int graceMs) {
 }
 
 RasterOutcome Rasterizer::run(RasterSink& sink, int cancelFd) {
-  int fds[2];
+  int fds[4];
   if (::pipe2(fds, O_CLOEXEC) != 0) return {RasterEnd::kPipeFailed, errno};
   UniqueFd out(fds[0]), in(fds[1]);
-  if (!aboveStandardFds(out) || !aboveStandardFds(in)) return {RasterEnd::kPipeFailed, errno};
+  if (::pipe2(fds + 2, O_CLOEXEC) != 0) return {RasterEnd::kPipeFailed, errno};
+  UniqueFd errOut(fds[2]), errIn(fds[3]);
+  for (UniqueFd* fd : {&out, &in, &errOut, &errIn})
+    if (!aboveStandardFds(*fd)) return {RasterEnd::kPipeFailed, errno};
 
   std::vector<std::string> args = job_.args;
   args.insert(args.begin(), "gs");
@@ -119,6 +163,7 @@ RasterOutcome Rasterizer::run(RasterSink& sink, int cancelFd) {
   posix_spawnattr_init(&attr);
   if (job_.inputFd != STDIN_FILENO) posix_spawn_file_actions_adddup2(&actions, job_.inputFd, STDIN_FILENO);
   posix_spawn_file_actions_adddup2(&actions, in.get(), STDOUT_FILENO);
+  posix_spawn_file_actions_adddup2(&actions, errIn.get(), STDERR_FILENO);
   sigset_t all, none;
   sigfillset(&all);
   sigemptyset(&none);
@@ -133,26 +178,28 @@ RasterOutcome Rasterizer::run(RasterSink& sink, int cancelFd) {
     return {RasterEnd::kStartFailed, err};
   }
   in.reset();
+  errIn.reset();
   // A roomy pipe lets Ghostscript run ahead while a block is handed on.
   fcntl(out.get(), F_SETPIPE_SZ, 1 << 20);
-  fcntl(out.get(), F_SETFL, fcntl(out.get(), F_GETFL) | O_NONBLOCK);
+  for (const UniqueFd* fd : {&out, &errOut})
+    fcntl(fd->get(), F_SETFL, fcntl(fd->get(), F_GETFL) | O_NONBLOCK);
+  ChildPipes pipes(std::move(out), std::move(errOut), cancelFd, sink);
   sink.started();
 
   // The head: checked, then dropped. Output that ends inside it must still be
   // the beginning of it.
   std::string head(job_.expectedHead.size(), '\0');
-  const Read h = readFull(out.get(), head.data(), head.size(), cancelFd);
-  if (h.cancelled) return {RasterEnd::kCancelled, 0};
-  head.resize(h.got);
+  size_t got = 0;
+  if (!pipes.fill(head.data(), head.size(), got)) return {RasterEnd::kCancelled, 0};
+  head.resize(got);
   sink.headRead(head);
   if (job_.expectedHead.compare(0, head.size(), head) != 0) return {RasterEnd::kForeignHead, 0};
 
   if (!block_) block_.reset(new char[kRasterBlock]);
   for (;;) {
-    const Read b = readFull(out.get(), block_.get(), kRasterBlock, cancelFd);
-    if (b.cancelled) return {RasterEnd::kCancelled, 0};
-    if (b.got == 0) break;
-    if (!sink.block(block_.get(), b.got)) return {RasterEnd::kSinkStopped, 0};
+    if (!pipes.fill(block_.get(), kRasterBlock, got)) return {RasterEnd::kCancelled, 0};
+    if (got == 0) break;
+    if (!sink.block(block_.get(), got)) return {RasterEnd::kSinkStopped, 0};
   }
 
   // How the child ended: its pidfd turns readable when it does (without one,
@@ -167,11 +214,10 @@ RasterOutcome Rasterizer::run(RasterSink& sink, int cancelFd) {
       pid_ = -1;
       return {RasterEnd::kWaitFailed, waitErr};
     }
-    pollfd p[2] = {{cancelFd, POLLIN, 0}, {ended.get(), POLLIN, 0}};
-    ::poll(p, 2, ended ? -1 : 10);
-    if (readable(cancelFd)) return {RasterEnd::kCancelled, 0};
+    if (!pipes.wait(ended.get(), ended ? -1 : 10)) return {RasterEnd::kCancelled, 0};
   }
   pid_ = -1;
+  pipes.finish();
   if (WIFEXITED(status))
     return WEXITSTATUS(status) == 0 ? RasterOutcome{RasterEnd::kDone, 0}
                                     : RasterOutcome{RasterEnd::kFailed, WEXITSTATUS(status)};

@@ -7,7 +7,9 @@
 //   RasterOutcome o = gs.run(sink, cancelFd);
 //
 // run() starts `program` (argv[0] "gs", then `args`) reading `inputFd` as its
-// standard input and writing into a pipe; its standard error is the caller's.
+// standard input and writing into a pipe; what it writes to its standard
+// error comes to the sink line by line (what a document prints, too: it must
+// never pass unescaped into a log that reads control lines).
 // It reads the first expectedHead.size() bytes and drops them only when they
 // are exactly `expectedHead` (anything else ends the run: kForeignHead), hands
 // the rest to the sink in blocks of kRasterBlock bytes (all full but the last),
@@ -44,6 +46,8 @@ class RasterSink {
   }
   // One block of the stream after the head; false ends the run.
   virtual bool block(const char* data, size_t size) = 0;
+  // One line the child wrote to its standard error (without its line feed).
+  virtual void message(std::string_view line) { (void)line; }
 };
 
 enum class RasterEnd {

@@ -20,7 +20,8 @@ const std::string kPasswdReason =
 const char kDocument[] =
     "%!PS-Adobe-3.0\n%%Pages: (atend)\n%%Requirements: numcopies(2)\n%%EndComments\n"
     "%%Page: 1 1\n<< /PageSize [595 842] /MediaBox [0 0 595.28 841.89] >> setpagedevice\n"
-    "(document says hello\\n) print\n"  // Ghostscript's standard output is not the printer's
+    // What a document prints reaches neither the printer nor the scheduler's control lines.
+    "(document says hello\\nPPD: *DefaultResolution: 300dpi\\n) print\n"
     "/Helvetica findfont 20 scalefont setfont 72 720 moveto (page one) show showpage\n"
     "%%Page: 2 2\n72 720 moveto (page two) show showpage\n%%Trailer\n%%Pages: 2\n%%EOF\n";
 
@@ -62,7 +63,8 @@ TEST_F(FilterBinary, UsbJobSendsHeaderRasterAndTrailerAndRecordsTheJob) {
 
   // Our header in place of Ghostscript's head, the pages, the trailer.
   EXPECT_EQ(r.out.find("@PJL SET RENDERMODE=COLOR\n@PJL SET RESOLUTION"), std::string::npos);
-  EXPECT_NE(r.err.find("document says hello\n"), std::string::npos);
+  EXPECT_NE(r.err.find("\nDEBUG:[VORN-HRV5720ZWB]gs: document says hello\n"), std::string::npos);
+  EXPECT_EQ(r.err.find("\nPPD:"), std::string::npos);
   hrv::pxl::JobReport report = hrv::pxl::analyzeJob(r.out);
   EXPECT_TRUE(report.ok()) << report.error;
   EXPECT_EQ(report.completePages, 2u);
