@@ -70,6 +70,7 @@ inline constexpr double kDrainBeforeTrailer = 1.0;
 inline constexpr double kDrainAfterTrailerUsb = 3.0;
 inline constexpr double kDrainAfterTrailerNet = 1.0;
 inline constexpr double kDrainCancel = 1.0;
+inline constexpr double kCancelSendTimeout = 1.0;  // the cancel sequence, to a backend that stopped reading
 inline constexpr double kLockDrain = 10.0;
 inline constexpr double kLockRead = 2.0;
 inline constexpr unsigned kRefusedPasswordWaitSeconds = 600;

@@ -42,15 +42,8 @@ void CancelSignal::install(bool withSigint) {
   sigemptyset(&sa.sa_mask);
   sa.sa_flags = 0;  // no SA_RESTART: a blocked read or write returns at once
   sigaction(SIGTERM, &sa, nullptr);
-  sigaction(SIGPIPE, &sa, nullptr);
   if (withSigint) sigaction(SIGINT, &sa, nullptr);
-}
-
-void CancelSignal::ignoreSigpipe() {
-  struct sigaction sa {};
-  sa.sa_handler = SIG_IGN;
-  sigemptyset(&sa.sa_mask);
-  sigaction(SIGPIPE, &sa, nullptr);
+  signal(SIGPIPE, SIG_IGN);
 }
 
 bool CancelSignal::pending() {

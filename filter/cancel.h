@@ -7,10 +7,9 @@ namespace hrv {
 
 class CancelSignal {
  public:
-  // Routes SIGTERM and SIGPIPE (and SIGINT when asked) to the self-pipe.
+  // Routes SIGTERM (and SIGINT when asked) to the self-pipe. SIGPIPE is
+  // ignored: a backend that went away is a failed write, not a user's cancel.
   static void install(bool withSigint);
-  // After the raster data: a closed backend no longer cancels the job.
-  static void ignoreSigpipe();
 
   static bool pending();
   static int signalNumber();

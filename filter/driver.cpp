@@ -5,19 +5,16 @@
 #include <sys/stat.h>
 #include <sys/time.h>
 #include <sys/utsname.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <climits>
-#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <string>
-#include <vector>
 
 #include <cups/cups.h>
 
@@ -32,8 +29,10 @@
 #include "ppdoptions.h"
 #include "psscan.h"
 #include "raster.h"
+#include "rasterizer.h"
 #include "settings.h"
 #include "timetext.h"
+#include "unique_fd.h"
 
 namespace hrv {
 
@@ -54,18 +53,24 @@ namespace {
 constexpr char kPasswdReason[] =
     "输入数字密码无效，请在电脑端打印队列中取消任务，并重新设置四位密码，重新打印";
 
-constexpr size_t kBlockSize = 262144;
+// A job that was not printed ends with this status, so that the scheduler
+// applies the queue's error policy instead of recording a printed job.
+constexpr int kExitNotPrinted = 1;
 
-// What the cancel path needs to know about the job.
-struct JobContext {
-  const Variant* variant = nullptr;
+// Drain failures in a row (eleven) cancel the job with this number.
+constexpr int kCancelByDrains = 14;
+
+// One job's run: what its phases, its cancel path and its failure path need.
+struct Job {
+  const Variant& variant;
+  Logger& log;
   std::string printerName;
   std::string jobId;
-  pid_t rasterizer = 0;  // the running Ghostscript child, if any
+  std::string user;
+  std::string title;
+  std::string copiesText;
+  Rasterizer* rasterizer = nullptr;  // while Ghostscript runs
 };
-
-JobContext gJob;
-StderrLogger gLog;
 
 int decimalInt(const std::string& text) {
   errno = 0;
@@ -74,44 +79,88 @@ int decimalInt(const std::string& text) {
   return static_cast<int>(v);
 }
 
-void setBlocking(int fd, bool blocking) {
-  int flags = fcntl(fd, F_GETFL);
-  if (flags < 0) return;
-  fcntl(fd, F_SETFL, blocking ? (flags & ~O_NONBLOCK) : (flags | O_NONBLOCK));
+void plainPause(unsigned microseconds) {
+  usleep(microseconds);
 }
 
-void writeStdout(std::string_view bytes) {
-  std::fwrite(bytes.data(), 1, bytes.size(), stdout);
-  std::fflush(stdout);
-}
+// ---- Writing to the backend ----------------------------------------------
 
-// Waits up to `ms` for the child to end; true when it was reaped.
-bool reapWithin(pid_t pid, int ms) {
-  for (int waited = 0;; waited += 10) {
-    int status = 0;
-    pid_t r = waitpid(pid, &status, WNOHANG);
-    if (r == pid || (r < 0 && errno == ECHILD)) return true;
-    if (waited >= ms) return false;
-    usleep(10000);
+enum class Sent { kAll, kCancelled, kFailed };
+
+// Standard output is non-blocking while the filter writes to it (so that
+// a wait for it can end), and as it was otherwise.
+class NonBlockingStdout {
+ public:
+  NonBlockingStdout() : flags_(fcntl(STDOUT_FILENO, F_GETFL)) {
+    if (flags_ >= 0 && !(flags_ & O_NONBLOCK)) fcntl(STDOUT_FILENO, F_SETFL, flags_ | O_NONBLOCK);
   }
+  ~NonBlockingStdout() {
+    if (flags_ >= 0 && !(flags_ & O_NONBLOCK)) fcntl(STDOUT_FILENO, F_SETFL, flags_);
+  }
+  NonBlockingStdout(const NonBlockingStdout&) = delete;
+  NonBlockingStdout& operator=(const NonBlockingStdout&) = delete;
+
+ private:
+  int flags_;
+};
+
+// Writes all of `data` to the backend (standard output) unless the backend
+// fails, a cancel comes (when `cancelFd` >= 0) or `timeoutMs` (when >= 0)
+// passes; *err says why it failed.
+Sent writeToBackend(std::string_view data, int cancelFd, int timeoutMs = -1, int* err = nullptr) {
+  NonBlockingStdout nonBlocking;
+  timespec start{};
+  clock_gettime(CLOCK_MONOTONIC, &start);
+  auto elapsedMs = [&start] {
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return (now.tv_sec - start.tv_sec) * 1000 + (now.tv_nsec - start.tv_nsec) / 1000000;
+  };
+  int error = 0;
+  size_t done = 0;
+  while (done < data.size()) {
+    const ssize_t n = ::write(STDOUT_FILENO, data.data() + done, data.size() - done);
+    if (n > 0) {
+      done += static_cast<size_t>(n);
+      continue;
+    }
+    if (n < 0 && errno != EINTR && errno != EAGAIN) {
+      error = errno;
+      break;
+    }
+    // The backend is not taking data just now.
+    const int left = timeoutMs < 0 ? -1 : static_cast<int>(std::max<long>(0, timeoutMs - elapsedMs()));
+    bool cancelled = false;
+    const int ready = waitFd(STDOUT_FILENO, POLLOUT, left, cancelFd, &cancelled);
+    if (cancelled) return Sent::kCancelled;
+    if (ready < 0) {
+      error = EBADF;
+      break;
+    }
+    if (ready == 0) {
+      error = ETIMEDOUT;
+      break;
+    }
+  }
+  if (done == data.size()) return Sent::kAll;
+  if (err) *err = error;
+  return Sent::kFailed;
 }
 
-}  // namespace
+// ---- How a job ends other than printed ------------------------------------
 
 // Ends a cancelled job: cancel sequence to the printer, end-of-job state and
 // log line, a cancel request to the scheduler. Never returns.
-[[noreturn]] void cancelJob(int number) {
-  const Variant& v = *gJob.variant;
-  Logger& log = gLog;
-  // From here on nothing interrupts the cancel path.
-  CancelSignal::ignoreSigpipe();
+[[noreturn]] void cancelJob(Job& job, int number) {
+  const Variant& v = job.variant;
+  Logger& log = job.log;
   // A cancelled job is not worth rendering further.
-  if (gJob.rasterizer > 0) kill(gJob.rasterizer, SIGTERM);
-  setBlocking(STDOUT_FILENO, true);
+  if (job.rasterizer) job.rasterizer->terminate();
 
-  auto sleepUs = [](unsigned us) { usleep(us); };
   log.printf("DEBUG:%scancel job=%d;\n", kTag, number);
-  writeStdout(kPjlCancel);
+  // A backend that no longer reads must not hold the cancel up.
+  if (writeToBackend(kPjlCancel, -1, static_cast<int>(kCancelSendTimeout * 1000)) != Sent::kAll)
+    log.printf("DEBUG:%scancel sequence not sent: the backend does not take data\n", kTag);
   char data[512];
   int len = 512;
   const int status = sideChannelRequest(kScCmdDrainOutput, data, &len, kDrainCancel, -1).value;
@@ -121,115 +170,192 @@ bool reapWithin(pid_t pid, int ms) {
     cancelText();
     log.printf("STATE: -%s\n", kPasswdReason);
     log.write("INFO:空闲\n");
-    writePrinterState(v.printerStatePath, kStateReady, log, sleepUs);
-    appendToLog(v.printLogPath, kLogJobCancelled, log, sleepUs);
+    writePrinterState(v.printerStatePath, kStateReady, log, plainPause);
+    appendToLog(v.printLogPath, kLogJobCancelled, log, plainPause);
   } else {
     cancelText();
     log.printf("STATE: -%s\n", kPasswdReason);
     log.write("INFO:空闲\n");
     log.printf("DEBUG:%sstatus=%d;\n", kTag, status);
-    appendToLog(v.printLogPath, kLogJobCancelled, log, sleepUs);
+    appendToLog(v.printLogPath, kLogJobCancelled, log, plainPause);
     cancelText();
   }
-  int result = cupsCancelJob(gJob.printerName.c_str(), decimalInt(gJob.jobId));
+  int result = cupsCancelJob(job.printerName.c_str(), decimalInt(job.jobId));
   log.printf("%scupsCancelJob int = %d\n", kTag, result);
-  log.printf("%scupsCancelJoblasterror = %s\n", kTag, cupsLastErrorString());
+  log.printf("%scupsCancelJoblasterror = %s\n", kTag, printable(cupsLastErrorString()).c_str());
 
   // Leave no rasterizer behind.
-  if (gJob.rasterizer > 0 && !reapWithin(gJob.rasterizer, 2000)) {
-    kill(gJob.rasterizer, SIGKILL);
-    reapWithin(gJob.rasterizer, 2000);
-  }
+  if (job.rasterizer) job.rasterizer->stop();
   std::exit(0);
 }
 
-namespace {
+// Ends a job that could not be printed (the rasterizer or the backend
+// failed): the job stays with the scheduler, which applies the queue's error
+// policy. Never returns.
+[[noreturn]] void failJob(Job& job, const std::string& what) {
+  const Variant& v = job.variant;
+  if (job.rasterizer) job.rasterizer->stop();
+  if (v.printerStatePath) writePrinterState(v.printerStatePath, kStateReady, job.log, plainPause);
+  appendToLog(v.printLogPath, kLogJobFailed, job.log, plainPause);
+  job.log.printf("STATE: -%s\n", kPasswdReason);
+  job.log.printf("ERROR:%s %s; the job was not printed\n", kTag, what.c_str());
+  std::exit(kExitNotPrinted);
+}
+
+std::string backendGone(int err) {
+  return std::string("the backend stopped taking data (") + std::strerror(err) + ")";
+}
 
 // The safe point of the cancel signals.
-void cancelIfSignalled() {
-  if (CancelSignal::pending()) cancelJob(CancelSignal::signalNumber());
+void cancelIfSignalled(Job& job) {
+  if (CancelSignal::pending()) cancelJob(job, CancelSignal::signalNumber());
 }
 
-void sleepMsOrCancel(long long ms) {
-  if (CancelSignal::sleepMs(ms)) cancelIfSignalled();
+void sleepMsOrCancel(Job& job, long long ms) {
+  if (CancelSignal::sleepMs(ms)) cancelIfSignalled(job);
 }
 
-void pauseRetry(unsigned microseconds) {
-  sleepMsOrCancel((microseconds + 999) / 1000);
+// Job file retries wake on a cancel.
+RetryPause retryPause(Job& job) {
+  return [&job](unsigned microseconds) { sleepMsOrCancel(job, (microseconds + 999) / 1000); };
 }
 
-// Reads until `size` bytes or the end of the input, like one buffered read.
-size_t readFull(int fd, char* buf, size_t size) {
-  size_t got = 0;
-  while (got < size) {
-    bool cancelled = false;
-    waitFd(fd, POLLIN, -1, CancelSignal::fd(), &cancelled);
-    if (cancelled) cancelIfSignalled();
-    ssize_t n = ::read(fd, buf + got, size - got);
-    if (n > 0) {
-      got += static_cast<size_t>(n);
-    } else if (n == 0) {
-      break;
-    } else if (errno != EINTR && errno != EAGAIN) {
-      break;
-    }
-    cancelIfSignalled();
+// Sends bytes of the job's stream; a cancel or a failed backend ends the job.
+void sendOrEnd(Job& job, std::string_view data) {
+  int err = 0;
+  switch (writeToBackend(data, CancelSignal::fd(), -1, &err)) {
+    case Sent::kAll:
+      return;
+    case Sent::kCancelled:
+      cancelJob(job, CancelSignal::signalNumber());
+    case Sent::kFailed:
+      failJob(job, backendGone(err));
   }
-  return got;
 }
 
-// Writes everything unless the output fails; returns the bytes written.
-size_t writeFull(int fd, const char* buf, size_t size) {
-  size_t done = 0;
-  while (done < size) {
-    bool cancelled = false;
-    waitFd(fd, POLLOUT, -1, CancelSignal::fd(), &cancelled);
-    if (cancelled) cancelIfSignalled();
-    ssize_t n = ::write(fd, buf + done, size - done);
-    if (n > 0) {
-      done += static_cast<size_t>(n);
-    } else if (n < 0 && errno != EINTR && errno != EAGAIN) {
-      break;
-    }
-    cancelIfSignalled();
-  }
-  return done;
+// ---- Phases of a job, in their order --------------------------------------
+
+struct JobStart {
+  TimeTexts times;
+  std::string hostName;
+};
+
+// One clock reading for every time text, the host name, the start lines.
+JobStart startOfJob(Logger& log, const char* filterName) {
+  timeval tv{};
+  struct timezone tz {};
+  gettimeofday(&tv, &tz);
+  std::time_t now = tv.tv_sec;
+  std::tm local{};
+  localtime_r(&now, &local);
+  JobStart start{formatTimeTexts(local), "localhost.localdomain"};
+
+  utsname uts{};
+  if (uname(&uts) == 0)
+    start.hostName = uts.nodename;
+  else
+    log.printf("DEBUG:%s get uname error", kTag);
+
+  char ctimeText[64] = {};
+  ctime_r(&now, ctimeText);
+  log.printf("DEBUG:%s**********************************************************\n", kTag);
+  log.printf("DEBUG:%sstart filter:%s\n", kTag, filterName);
+  log.printf("DEBUG:%sStartTime:%s\n", kTag, ctimeText);
+  log.printf("DEBUG:%stv_sec:%d\n", kTag, static_cast<int>(tv.tv_sec));
+  log.printf("DEBUG:%stv_usec:%d\n", kTag, static_cast<int>(tv.tv_usec));
+  log.printf("DEBUG:%stz_minuteswest:%d\n", kTag, tz.tz_minuteswest);
+  log.printf("DEBUG:%stz_dsttime:%d\n", kTag, tz.tz_dsttime);
+  log.printf("DEBUG:%sJobPrintLogTime: %s\n", kTag, start.times.logItem.c_str());
+  log.printf("DEBUG:%sJobStartTime: %s\n", kTag, start.times.jobTime.c_str());
+  return start;
 }
 
-// The debug copy holds the whole job, secure-print PIN included: only the
-// filter's user may read it, and a link planted at its path is not followed.
-int openDebugCopy(const char* path) {
-  int fd = ::open(path, O_WRONLY | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
-  if (fd < 0) return -1;
-  struct stat st {};
-  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_uid != geteuid() || st.st_nlink != 1 ||
-      fchmod(fd, 0600) != 0 || ftruncate(fd, 0) != 0) {
-    int err = errno ? errno : EPERM;
-    ::close(fd);
-    errno = err;
-    return -1;
-  }
-  return fd;
+// A refused secure-print password: the reason for the queue, the state for
+// the USB monitor, a long wait (a cancel ends it), status 1.
+int refusePassword(Job& job) {
+  Logger& log = job.log;
+  log.printf("DEBUG:%ssecurityPasswd set False\n", kTag);
+  log.printf("STATE: +%s\n", kPasswdReason);
+  if (job.variant.printerStatePath)
+    writePrinterState(job.variant.printerStatePath, kStatePasswdError, log, retryPause(job));
+  sleepMsOrCancel(job, static_cast<long long>(kRefusedPasswordWaitSeconds) * 1000);
+  return 1;
+}
+
+// Inspects the spooled job and appends its record to print_log, only when the
+// log opens; without it no size is detected.
+Inspection recordJob(Job& job, const JobSettings& s, const JobStart& start) {
+  const Variant& v = job.variant;
+  Logger& log = job.log;
+  Inspection inspection;
+  FilePtr logFile = openWithRetry(v.printLogPath, "a+", OpenLogStyle::JobFile, log, retryPause(job));
+  if (!logFile) return inspection;
+  inspection = getPageCount(kSpoolDir, job.jobId, log, [] { return CancelSignal::pending(); });
+  // A cancel during the inspection leaves no record of a half-read job.
+  cancelIfSignalled(job);
+  LogRecord rec;
+  rec.queueLabel = v.queueLabel;
+  rec.date = start.times.logDate;
+  rec.jobId = job.jobId;
+  rec.user = job.user;
+  rec.title = job.title;
+  rec.copies = std::max(decimalInt(job.copiesText), inspection.copies);
+  rec.pages = inspection.pages;
+  log.printf("DEBUG:%sresolution=%s\n", kTag, s.resolution.c_str());
+  log.printf("DEBUG:%spaperSize=%s\n", kTag, s.pageSize.c_str());
+  log.printf("DEBUG:%spaperTray=%s\n", kTag, s.inputSlot.c_str());
+  log.printf("DEBUG:%spaperType=%s\n", kTag, s.mediaType.c_str());
+  log.printf("DEBUG:%sDuplex=%s\n", kTag, s.duplex.c_str());
+  const std::string record = logRecordText(rec, s);
+  std::fwrite(record.data(), 1, record.size(), logFile.get());
+  return inspection;
+}
+
+struct RasterPlan {
+  RasterJob job;
+  std::string resolutionArg;
+  Header header;
+};
+
+// The rasterizer's arguments and head from the detected size, the duplex
+// mode and the resolution; then the PJL job header.
+RasterPlan planRaster(Job& job, const JobSettings& s, const Inspection& inspection, const JobStart& start) {
+  const std::string rasterSize = inspection.paperSize.empty() ? "NULL" : inspection.paperSize;
+  const RasterArgs raster = rasterArgsFor(rasterSize, s.resolution, job.log);
+  RasterPlan plan;
+  plan.header =
+      buildPjlHeader(HeaderInput{s, job.user, job.title, start.hostName, start.times, rasterSize}, job.log);
+  plan.resolutionArg = raster.resolution;
+  plan.job.program = kRasterizerPath;
+  plan.job.args = ghostscriptArgs(s.colorFlag, raster, duplexModeFor(s.duplex), plan.header.mediaPosition);
+  plan.job.inputFd = STDIN_FILENO;
+  plan.job.expectedHead = rasterizerHead(s.colorFlag, raster.resolution);
+  return plan;
 }
 
 // One lock check attempt: 0 ready, 1 busy, 2 no answer.
-int checkLockPrinter(Logger& log) {
+int checkLockPrinter(Job& job) {
+  Logger& log = job.log;
   static char buffer[10240];
   const size_t kReadMax = sizeof buffer - 1;  // keeps the reply terminated
 
-  writeFull(STDOUT_FILENO, "LockPrinter?", 12);
+  sendOrEnd(job, "LockPrinter?");
   log.printf("%s DEBUG: LockPrinter?\n", kTag);
   int len = sizeof buffer;
   ChannelResult d = sideChannelRequest(kScCmdDrainOutput, buffer, &len, kLockDrain, CancelSignal::fd());
-  if (d.cancelled) cancelIfSignalled();
+  if (d.cancelled) cancelIfSignalled(job);
   log.printf("%s DEBUG: LockPrinter?_status= %d\n", kTag, d.value);
 
+  auto logReceived = [&](int bytes) {
+    log.printf("%s DEBUG: LockPrinter? receive bytes = %d recevied data= %s\n", kTag, bytes,
+               printable(buffer).c_str());
+  };
   int code = kLockNoAnswer;
   for (;;) {
     std::memset(buffer, 0, sizeof buffer);
     ChannelResult r = backChannelRead(buffer, kReadMax, kLockRead, CancelSignal::fd());
-    if (r.cancelled) cancelIfSignalled();
-    log.printf("%s DEBUG: LockPrinter? receive bytes = %d recevied data= %s\n", kTag, r.value, buffer);
+    if (r.cancelled) cancelIfSignalled(job);
+    logReceived(r.value);
     if (r.value <= 3) {
       code = kLockNoAnswer;
       log.printf("%s DEBUG: LockPrinter can not receive data from printer\n", kTag);
@@ -238,8 +364,8 @@ int checkLockPrinter(Logger& log) {
         log.printf("%s DEBUG: LockPrinter can not read a thing then read again\n", kTag);
         // A re-read adds to what came before, within the space left.
         r = backChannelRead(buffer + used, kReadMax - used, kLockRead, CancelSignal::fd());
-        if (r.cancelled) cancelIfSignalled();
-        log.printf("%s DEBUG: LockPrinter? receive bytes = %d recevied data= %s\n", kTag, r.value, buffer);
+        if (r.cancelled) cancelIfSignalled(job);
+        logReceived(r.value);
         if (r.value > 0) used += static_cast<size_t>(r.value);
         if (r.value > 1) break;
       }
@@ -255,294 +381,267 @@ int checkLockPrinter(Logger& log) {
   return code == 2 ? 1 : 2;
 }
 
-// Asks until the printer answers ready; only a cancel ends the wait otherwise.
-void lockWait(Logger& log) {
+// Asks until the network printer answers ready; only a cancel (or a backend
+// that went away) ends the wait otherwise.
+void waitForPrinterLock(Job& job) {
   for (;;) {
-    int answer = checkLockPrinter(log);
+    int answer = checkLockPrinter(job);
     if (answer == 0) return;
-    log.write(answer == 1 ? "INFO:打印机忙，请稍后\n" : "INFO:正在连接打印机，请稍后\n");
-    sleepMsOrCancel(1000);
+    job.log.write(answer == 1 ? "INFO:打印机忙，请稍后\n" : "INFO:正在连接打印机，请稍后\n");
+    sleepMsOrCancel(job, 1000);
   }
 }
 
-// Runs Ghostscript on the job and forwards its output: the job header ahead
-// of the first block, a drain request after every block. Returns only when
-// Ghostscript ended with status 0.
-void rasterizeAndForward(const RasterArgs& raster, int duplexMode, const Header& header, int colorFlag,
-                         Logger& log) {
-  const Variant& v = *gJob.variant;
-  int fds[2];
-  if (pipe(fds) != 0) {
-    int err = errno;
-    log.printf("Unable to create pipe to talk to pstopxl process. errno = %d (%s)\n", err,
-               std::strerror(err));
-    std::exit(0);
+// The debug copy holds the whole job, secure-print PIN included: only the
+// filter's user may read it. Whatever is planted at its path (a link, a
+// FIFO, a device) is refused without blocking: opened non-blocking, checked,
+// then used.
+UniqueFd openDebugCopy(const char* path) {
+  UniqueFd fd(::open(path, O_WRONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0600));
+  if (!fd) return fd;
+  struct stat st {};
+  if (fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_uid != geteuid() || st.st_nlink != 1 ||
+      fchmod(fd.get(), 0600) != 0 || ftruncate(fd.get(), 0) != 0 ||
+      fcntl(fd.get(), F_SETFL, fcntl(fd.get(), F_GETFL) & ~O_NONBLOCK) != 0) {
+    const int err = errno ? errno : EPERM;
+    fd.reset();
+    errno = err;
   }
-  const std::vector<std::string> args = ghostscriptArgs(colorFlag, raster, duplexMode, header.mediaPosition);
-  std::vector<char*> argv;
-  std::string argv0 = "gs";
-  argv.push_back(argv0.data());
-  std::vector<std::string> copies = args;
-  for (std::string& a : copies) argv.push_back(a.data());
-  argv.push_back(nullptr);
+  return fd;
+}
 
-  pid_t pid = fork();
-  if (pid < 0) {
-    int err = errno;
-    log.printf("Unable to fork a pstopxl process. errno=%d (%s)\n", err, std::strerror(err));
-    std::exit(0);
+bool writeCopy(const UniqueFd& copy, std::string_view data) {
+  for (ssize_t k; !data.empty() && (k = ::write(copy.get(), data.data(), data.size())) > 0;)
+    data.remove_prefix(static_cast<size_t>(k));
+  return data.empty();
+}
+
+// Where Ghostscript's blocks go: the backend, with the job header ahead of
+// the first and a drain request after each, and the debug copy.
+class BackendSink final : public RasterSink {
+ public:
+  enum class Stop { kNone, kCancelSignal, kDrainFailures, kBackendGone };
+
+  BackendSink(Job& job, const RasterPlan& plan) : job_(job), plan_(plan), failures_(job.variant.network) {}
+
+  Stop stop() const { return stop_; }
+  int error() const { return error_; }
+
+  void started() override {
+    copy_ = openDebugCopy(kDebugCopyPath);
+    if (copy_)
+      job_.log.printf("%s DEBUG:Open Debug File=%s ok\n", kTag, kDebugCopyPath);
+    else
+      job_.log.printf("%s DEBUG:Can not Open Debug File=%s!!! errno=%d\n", kTag, kDebugCopyPath, errno);
+    job_.log.printf("%s DEBUG:resolution = %s\n", kTag, plan_.resolutionArg.c_str());
   }
-  if (pid == 0) {
-    // Ghostscript reads the job from our standard input and writes PCL XL
-    // into the pipe; its messages go to the scheduler's log.
-    ::close(STDOUT_FILENO);
-    dup2(fds[1], STDOUT_FILENO);
-    ::close(fds[1]);
-    ::close(fds[0]);
-    signal(SIGPIPE, SIG_DFL);
-    signal(SIGTERM, SIG_DFL);
-    signal(SIGINT, SIG_DFL);
-    execv(kRasterizerPath, argv.data());
-    int err = errno;
-    std::fprintf(stderr, "DEBUG:%sexecl() of pstopxl ('%s') failed, errno=%d (%s)\n", kTag, kRasterizerPath,
-                 err, std::strerror(err));
-    // Not 0: a rasterizer that never ran must not pass for a printed job.
-    _exit(127);
+
+  void headRead(std::string_view head) override {
+    job_.log.printf("%s DEBUG gs head: %s\n", kTag, printable(head).c_str());
   }
-  gJob.rasterizer = pid;
-  ::close(STDIN_FILENO);
-  dup2(fds[0], STDIN_FILENO);
-  ::close(fds[0]);
-  ::close(fds[1]);
-  setBlocking(STDOUT_FILENO, false);
 
-  int copy = openDebugCopy(kDebugCopyPath);
-  if (copy >= 0)
-    log.printf("%s DEBUG:Open Debug File=%s ok\n", kTag, kDebugCopyPath);
-  else
-    log.printf("%s DEBUG:Can not Open Debug File=%s!!! errno=%d\n", kTag, kDebugCopyPath, errno);
-  log.printf("%s DEBUG:resolution = %s\n", kTag, raster.resolution.c_str());
+  // Ghostscript's messages, and whatever the document prints, as debug lines.
+  void message(std::string_view line) override {
+    job_.log.printf("DEBUG:%sgs: %s\n", kTag, printable(line).c_str());
+  }
 
-  const int headLength = rasterizerHeadLength(colorFlag, raster.resolution);
-  char head[64];
-  size_t headRead = readFull(STDIN_FILENO, head, static_cast<size_t>(headLength));
-  log.printf("%s DEBUG gs head: %.*s\n", kTag, static_cast<int>(headRead), head);
-
-  static char block[kBlockSize];
-  bool first = true;
-  DrainFailures failures(v.network);
-  for (;;) {
-    size_t n = readFull(STDIN_FILENO, block, sizeof block);
-    if (n == 0) break;
-    if (first) {
-      size_t w = writeFull(STDOUT_FILENO, header.text.data(), header.text.size());
-      log.printf("%s DEBUG: send to printer head \n%s", kTag, header.text.c_str());
-      if (w < header.text.size())
-        log.printf("%s DEBUG: send to printer head error writecont != %d\n", kTag,
-                   static_cast<int>(header.text.size()));
+  bool block(const char* data, size_t size) override {
+    Logger& log = job_.log;
+    const Header& header = plan_.header;
+    if (first_) {
+      const bool sent = send(header.text);
+      log.printf("%s DEBUG: send to printer head \n%s", kTag, header.logText.c_str());
+      if (!sent) {
+        if (stop_ == Stop::kBackendGone)
+          log.printf("%s DEBUG: send to printer head error writecont != %d\n", kTag,
+                     static_cast<int>(header.text.size()));
+        return false;
+      }
     }
-    if (writeFull(STDOUT_FILENO, block, n) < n)
-      log.printf("%s DEBUG: send to printer error writecont != bytes_read\n", kTag);
+    if (!send(std::string_view(data, size))) {
+      if (stop_ == Stop::kBackendGone)
+        log.printf("%s DEBUG: send to printer error writecont != bytes_read\n", kTag);
+      return false;
+    }
 
-    char data[512];
+    char reply[512];
     int len = 1;
-    ChannelResult d = sideChannelRequest(kScCmdDrainOutput, data, &len, v.drainPerBlock, CancelSignal::fd());
-    if (d.cancelled) cancelIfSignalled();
+    ChannelResult d =
+        sideChannelRequest(kScCmdDrainOutput, reply, &len, job_.variant.drainPerBlock, CancelSignal::fd());
+    if (d.cancelled) return stopFor(Stop::kCancelSignal);
     log.printf("%s DEBUG: send to printer  status = %d\n", kTag, d.value);
     if (d.value != kScOk) log.printf("%s DEBUG: send to printer error status = %d\n", kTag, d.value);
-    switch (failures.record(d.value)) {
+    switch (failures_.record(d.value)) {
       case DrainFailures::Action::kCancel:
-        cancelJob(14);
+        return stopFor(Stop::kDrainFailures);
       case DrainFailures::Action::kPauseThenGoOn:
-        sleepMsOrCancel(500);
+        if (CancelSignal::sleepMs(500)) return stopFor(Stop::kCancelSignal);
         break;
       case DrainFailures::Action::kGoOn:
         break;
     }
 
-    if (copy >= 0) {
-      if (first) {
-        size_t w = 0;
-        for (ssize_t k; w < header.text.size() &&
-                        (k = ::write(copy, header.text.data() + w, header.text.size() - w)) > 0;)
-          w += static_cast<size_t>(k);
-        log.printf("%s DEBUG: write to printer log head \n%s", kTag, header.text.c_str());
-        if (w < header.text.size())
+    if (copy_) {
+      if (first_) {
+        const bool whole = writeCopy(copy_, header.text);
+        log.printf("%s DEBUG: write to printer log head \n%s", kTag, header.logText.c_str());
+        if (!whole)
           log.printf("%s DEBUG: send to printer head error writecont != %d\n", kTag,
                      static_cast<int>(header.text.size()));
       }
-      size_t w = 0;
-      for (ssize_t k; w < n && (k = ::write(copy, block + w, n - w)) > 0;) w += static_cast<size_t>(k);
+      writeCopy(copy_, std::string_view(data, size));
     }
-    first = false;
+    first_ = false;
+    return true;
   }
 
-  if (copy >= 0) ::close(copy);
-  setBlocking(STDOUT_FILENO, true);
-  CancelSignal::ignoreSigpipe();
+ private:
+  bool stopFor(Stop why) {
+    stop_ = why;
+    return false;
+  }
 
-  int status = 0;
-  pid_t r;
-  for (;;) {
-    r = waitpid(pid, &status, WNOHANG);
-    if (r != 0) break;
-    sleepMsOrCancel(10);
+  bool send(std::string_view bytes) {
+    switch (writeToBackend(bytes, CancelSignal::fd(), -1, &error_)) {
+      case Sent::kAll:
+        return true;
+      case Sent::kCancelled:
+        return stopFor(Stop::kCancelSignal);
+      case Sent::kFailed:
+        break;
+    }
+    return stopFor(Stop::kBackendGone);
   }
-  if (r < 0) {
-    int err = errno;
-    log.printf("DEBUG:%sWait for pstopxl process to terminated failed. errno = %d (%s)\n", kTag, err,
-               std::strerror(err));
-    std::exit(0);
+
+  Job& job_;
+  const RasterPlan& plan_;
+  DrainFailures failures_;
+  UniqueFd copy_;
+  bool first_ = true;
+  Stop stop_ = Stop::kNone;
+  int error_ = 0;
+};
+
+// Judges the end of the rasterizer run; returns only for a printed job.
+void judgeRasterizerEnd(Job& job, const RasterOutcome& o, const BackendSink& sink) {
+  Logger& log = job.log;
+  const int v = o.value;
+  switch (o.end) {
+    case RasterEnd::kDone:
+      return;
+    case RasterEnd::kCancelled:
+      cancelJob(job, CancelSignal::signalNumber());
+    case RasterEnd::kSinkStopped:
+      if (sink.stop() == BackendSink::Stop::kDrainFailures) cancelJob(job, kCancelByDrains);
+      if (sink.stop() == BackendSink::Stop::kCancelSignal) cancelJob(job, CancelSignal::signalNumber());
+      failJob(job, backendGone(sink.error()));
+    case RasterEnd::kPipeFailed:
+      log.printf("Unable to create pipe to talk to pstopxl process. errno = %d (%s)\n", v, std::strerror(v));
+      failJob(job, std::string("no pipe to the rasterizer (") + std::strerror(v) + ")");
+    case RasterEnd::kStartFailed:
+      log.printf("DEBUG:%sexecl() of pstopxl ('%s') failed, errno=%d (%s)\n", kTag, kRasterizerPath, v,
+                 std::strerror(v));
+      failJob(job, std::string("the rasterizer ") + kRasterizerPath + " could not be started (" +
+                       std::strerror(v) + ")");
+    case RasterEnd::kForeignHead:
+      failJob(job, "the rasterizer's output does not start with the PJL head this driver replaces");
+    case RasterEnd::kFailed:
+      log.printf("DEBUG:%spstopxl failed.  Exit code=%d\n", kTag, v);
+      failJob(job, "the rasterizer failed with exit code " + std::to_string(v));
+    case RasterEnd::kKilled:
+      log.printf("DEBUG:%spstopxl process died due to a signal %d.\n", kTag, v);
+      failJob(job, "the rasterizer was killed by signal " + std::to_string(v));
+    case RasterEnd::kWaitFailed:
+      log.printf("DEBUG:%sWait for pstopxl process to terminated failed. errno = %d (%s)\n", kTag, v,
+                 std::strerror(v));
+      failJob(job, std::string("the rasterizer's end is unknown (") + std::strerror(v) + ")");
   }
-  gJob.rasterizer = 0;
-  ::close(STDIN_FILENO);
-  if (WIFEXITED(status) && WEXITSTATUS(status) == 0) return;
-  if (WIFEXITED(status)) {
-    log.printf("DEBUG:%spstopxl failed.  Exit code=%d\n", kTag, WEXITSTATUS(status));
-  } else {
-    log.printf("DEBUG:%spstopxl process died due to a signal %d.\n", kTag, WTERMSIG(status));
-  }
-  std::exit(0);
+  failJob(job, "the rasterizer run ended unexpectedly");
+}
+
+// Runs Ghostscript on the job and forwards its output; returns only when
+// every block went out and Ghostscript ended with status 0.
+void rasterizeAndForward(Job& job, const RasterPlan& plan) {
+  Rasterizer gs(plan.job);
+  BackendSink sink(job, plan);
+  job.rasterizer = &gs;
+  const RasterOutcome outcome = gs.run(sink, CancelSignal::fd());
+  judgeRasterizerEnd(job, outcome, sink);
+  job.rasterizer = nullptr;
+}
+
+// After the raster data: the backend drains what it holds, the trailer
+// follows, and the last drain's status goes to the log.
+void sendTrailer(Job& job) {
+  char data[512];
+  int len = 512;
+  ChannelResult d =
+      sideChannelRequest(kScCmdDrainOutput, data, &len, kDrainBeforeTrailer, CancelSignal::fd());
+  if (d.cancelled) cancelIfSignalled(job);
+  sendOrEnd(job, kPjlTrailer);
+  len = 512;
+  d = sideChannelRequest(kScCmdDrainOutput, data, &len, job.variant.drainAfterTrailer, CancelSignal::fd());
+  if (d.cancelled) cancelIfSignalled(job);
+  // Twice on purpose: a finished job's log has always carried this line twice.
+  for (int i = 0; i < 2; ++i) job.log.printf("DEBUG:%sstatus=%d;\n", kTag, d.value);
+  // A cancel that came during the last drain still ends the job as cancelled.
+  cancelIfSignalled(job);
+}
+
+// A printed job: end state, end line, the password reason cleared, idle.
+void finishJob(Job& job) {
+  const Variant& v = job.variant;
+  if (v.printerStatePath) writePrinterState(v.printerStatePath, kStateReady, job.log, retryPause(job));
+  appendToLog(v.printLogPath, kLogJobDone, job.log, retryPause(job));
+  job.log.printf("STATE: -%s\n", kPasswdReason);
+  job.log.write("INFO:空闲\n");
 }
 
 }  // namespace
 
 int runFilter(int argc, char** argv, const Variant& v) {
-  Logger& log = gLog;
   if (argc < 6) {
     std::fprintf(stderr, "Usage: %s job-id user title copies options [file]\n",
                  argc > 0 ? argv[0] : "pstopxl");
     return 1;
   }
-
-  // 1-2: fixed paths are in config.h; cancel signals to the self-pipe.
-  gJob.variant = &v;
+  StderrLogger log;
+  // Without standard output there is no backend: the first descriptor opened
+  // would take its place and the job would print into it.
+  if (fcntl(STDOUT_FILENO, F_GETFD) < 0) {
+    log.printf("ERROR:%s no backend on standard output; the job was not printed\n", kTag);
+    return kExitNotPrinted;
+  }
   CancelSignal::install(v.network);
+  Job job{v, log, argv[0], argv[1], argv[2], argv[3], argv[4]};
+  const JobStart start = startOfJob(log, argv[0]);
 
-  // 3: one clock reading for every time text.
-  timeval tv{};
-  struct timezone tz {};
-  gettimeofday(&tv, &tz);
-  std::time_t now = tv.tv_sec;
-  std::tm local{};
-  localtime_r(&now, &local);
-  const TimeTexts times = formatTimeTexts(local);
-
-  // 4: host name.
-  std::string hostName = "localhost.localdomain";
-  utsname uts{};
-  if (uname(&uts) == 0)
-    hostName = uts.nodename;
-  else
-    log.printf("DEBUG:%s get uname error", kTag);
-
-  // 5: start-of-job lines.
-  char ctimeText[64] = {};
-  ctime_r(&now, ctimeText);
-  log.printf("DEBUG:%s**********************************************************\n", kTag);
-  log.printf("DEBUG:%sstart filter:%s\n", kTag, argv[0]);
-  log.printf("DEBUG:%sStartTime:%s\n", kTag, ctimeText);
-  log.printf("DEBUG:%stv_sec:%d\n", kTag, static_cast<int>(tv.tv_sec));
-  log.printf("DEBUG:%stv_usec:%d\n", kTag, static_cast<int>(tv.tv_usec));
-  log.printf("DEBUG:%stz_minuteswest:%d\n", kTag, tz.tz_minuteswest);
-  log.printf("DEBUG:%stz_dsttime:%d\n", kTag, tz.tz_dsttime);
-  log.printf("DEBUG:%sJobPrintLogTime: %s\n", kTag, times.logItem.c_str());
-  log.printf("DEBUG:%sJobStartTime: %s\n", kTag, times.jobTime.c_str());
-
-  // 6: the job's arguments.
-  gJob.printerName = argv[0];
-  gJob.jobId = argv[1];
-  const std::string user = argv[2];
-  const std::string title = argv[3];
-  const std::string copiesText = argv[4];
   const char* options = argv[5];
-
-  // 7: option check.
   if (options && !optionsParse(options)) {
     log.printf("DEBUG:%sillegal option.return 0\n", kTag);
     return 0;
   }
-
-  // 8-9: PPD, marked options, job settings.
   MarkedPpd ppd(std::getenv("PPD"), options, log);
-  SettingsResult read = readJobSettings(ppd.lookup(), log);
-  cancelIfSignalled();
-  if (read.passwordRefused) {
-    log.printf("DEBUG:%ssecurityPasswd set False\n", kTag);
-    log.printf("STATE: +%s\n", kPasswdReason);
-    if (v.printerStatePath) writePrinterState(v.printerStatePath, kStatePasswdError, log, pauseRetry);
-    sleepMsOrCancel(static_cast<long long>(kRefusedPasswordWaitSeconds) * 1000);
-    return 1;
-  }
+  const SettingsResult read = readJobSettings(ppd.lookup(), log);
+  cancelIfSignalled(job);
+  if (read.passwordRefused) return refusePassword(job);
   const JobSettings& s = read.settings;
 
-  // 10: job information for the monitors.
-  writePrinterInfo(v.printerInfoPath, s, log, pauseRetry);
-  cancelIfSignalled();
+  writePrinterInfo(v.printerInfoPath, s, log, retryPause(job));
+  cancelIfSignalled(job);
+  const Inspection inspection = recordJob(job, s, start);
+  cancelIfSignalled(job);
+  // The USB monitor now shows the job as printing.
+  if (v.printerStatePath) writePrinterState(v.printerStatePath, kStatePrinting, log, retryPause(job));
 
-  // 11: inspect the spooled job and record it, only when the log opens.
-  Inspection inspection;
-  if (FilePtr logFile = openWithRetry(v.printLogPath, "a+", OpenLogStyle::JobFile, log, pauseRetry)) {
-    inspection = getPageCount(kSpoolDir, gJob.jobId, log);
-    LogRecord rec;
-    rec.queueLabel = v.queueLabel;
-    rec.date = times.logDate;
-    rec.jobId = gJob.jobId;
-    rec.user = user;
-    rec.title = title;
-    rec.copies = std::max(decimalInt(copiesText), inspection.copies);
-    rec.pages = inspection.pages;
-    log.printf("DEBUG:%sresolution=%s\n", kTag, s.resolution.c_str());
-    log.printf("DEBUG:%spaperSize=%s\n", kTag, s.pageSize.c_str());
-    log.printf("DEBUG:%spaperTray=%s\n", kTag, s.inputSlot.c_str());
-    log.printf("DEBUG:%spaperType=%s\n", kTag, s.mediaType.c_str());
-    log.printf("DEBUG:%sDuplex=%s\n", kTag, s.duplex.c_str());
-    const std::string record = logRecordText(rec, s);
-    std::fwrite(record.data(), 1, record.size(), logFile.get());
-  }
-  cancelIfSignalled();
+  const RasterPlan plan = planRaster(job, s, inspection, start);
+  cancelIfSignalled(job);
+  if (v.network) waitForPrinterLock(job);
 
-  // 12: the USB monitor now shows the job as printing.
-  if (v.printerStatePath) writePrinterState(v.printerStatePath, kStatePrinting, log, pauseRetry);
-
-  // 13-15: size, duplex, rasterizer arguments.
-  const std::string rasterSize = inspection.paperSize.empty() ? "NULL" : inspection.paperSize;
-  const int duplexMode = duplexModeFor(s.duplex);
-  const RasterArgs raster = rasterArgsFor(rasterSize, s.resolution, log);
-
-  // 16: the PJL job header.
-  HeaderInput hin{s, user, title, hostName, times, rasterSize};
-  const Header header = buildPjlHeader(hin, log);
-  cancelIfSignalled();
-
-  // 17: the network printer must say it is ready.
-  if (v.network) lockWait(log);
-
-  // 18-19: rasterize and forward.
   log.write("INFO:打印机正在打印\n");
-  rasterizeAndForward(raster, duplexMode, header, s.colorFlag, log);
-
-  // 20: drain, trailer, drain.
-  std::fflush(stdout);
-  char data[512];
-  int len = 512;
-  ChannelResult d =
-      sideChannelRequest(kScCmdDrainOutput, data, &len, kDrainBeforeTrailer, CancelSignal::fd());
-  if (d.cancelled) cancelIfSignalled();
-  writeStdout(kPjlTrailer);
-  len = 512;
-  d = sideChannelRequest(kScCmdDrainOutput, data, &len, v.drainAfterTrailer, CancelSignal::fd());
-  if (d.cancelled) cancelIfSignalled();
-  log.printf("DEBUG:%sstatus=%d;\n", kTag, d.value);
-  log.printf("DEBUG:%sstatus=%d;\n", kTag, d.value);
-  // A cancel that came during the last drain still ends the job as cancelled.
-  cancelIfSignalled();
-
-  // 21-23: end state, end line, clear the password reason.
-  if (v.printerStatePath) writePrinterState(v.printerStatePath, kStateReady, log, pauseRetry);
-  appendToLog(v.printLogPath, kLogJobDone, log, pauseRetry);
-  log.printf("STATE: -%s\n", kPasswdReason);
-  log.write("INFO:空闲\n");
+  rasterizeAndForward(job, plan);
+  sendTrailer(job);
+  finishJob(job);
   return 0;
 }
 

@@ -15,14 +15,22 @@ std::string printerInfoText(const JobSettings& s) {
   return t;
 }
 
+namespace {
+std::string oneLine(std::string text) {
+  for (char& c : text)
+    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = ' ';
+  return text;
+}
+}  // namespace
+
 std::string logRecordText(const LogRecord& rec, const JobSettings& s) {
   std::string t;
   t += "***************************************************\n";
   t += "打印机名称：" + rec.queueLabel + "\n";
   t += "日期:" + rec.date + "\n";
   t += "任务ID：" + rec.jobId + "\n";
-  t += "用户名：" + rec.user + "\n";
-  t += "文件名：" + rec.title + "\n";
+  t += "用户名：" + oneLine(rec.user) + "\n";
+  t += "文件名：" + oneLine(rec.title) + "\n";
   t += "打印份数：" + std::to_string(rec.copies) + "\n";
   t += "文档页数：" + std::to_string(rec.pages) + "\n";
   t += "resolution:" + s.resolution + "\n";

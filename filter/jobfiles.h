@@ -19,6 +19,8 @@ inline constexpr const char kStateCommunicateError[] = "CODE=44444";
 
 inline constexpr const char kLogJobDone[] = "\n打印任务完成\n";
 inline constexpr const char kLogJobCancelled[] = "\n打印任务被用户取消\n";
+// The job ended without being printed (rasterizer or backend failure).
+inline constexpr const char kLogJobFailed[] = "\n打印任务失败\n";
 
 struct LogRecord {
   std::string queueLabel;  // "HRV5720ZWB" or "HRV5720ZWB-net"
@@ -33,7 +35,8 @@ struct LogRecord {
 // The five lines of printerInfo.
 std::string printerInfoText(const JobSettings& s);
 
-// The job record appended to print_log.
+// The job record appended to print_log. User and title cannot add lines:
+// their control bytes become blanks.
 std::string logRecordText(const LogRecord& rec, const JobSettings& s);
 
 struct FileCloser {

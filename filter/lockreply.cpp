@@ -39,7 +39,7 @@ int scanLockReply(const char* reply, int code, Logger& log) {
     size_t len = static_cast<size_t>(p - start);
 
     if (matchCodeText(start, len, text)) {
-      log.printf("%s DEBUG: (LockPrinter?)=%s\n", kTag, text.c_str());
+      log.printf("%s DEBUG: (LockPrinter?)=%s\n", kTag, printable(text).c_str());
       bool digits = true;
       for (char c : text) digits = digits && c >= '0' && c <= '9';
       code = digits ? std::atoi(text.c_str()) : kLockNoAnswer;

@@ -30,6 +30,22 @@ void Logger::printf(const char* fmt, ...) {
   va_end(again);
 }
 
+std::string printable(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  for (char c : text) {
+    const unsigned char u = static_cast<unsigned char>(c);
+    if (u < 0x20 || u == 0x7F) {
+      char hex[5];
+      std::snprintf(hex, sizeof hex, "\\x%02x", u);
+      out += hex;
+    } else {
+      out += c;
+    }
+  }
+  return out;
+}
+
 void StderrLogger::write(std::string_view text) {
   // One write per line keeps lines whole in the scheduler's log.
   const char* p = text.data();

@@ -9,6 +9,11 @@ namespace hrv {
 
 inline constexpr const char kTag[] = "[VORN-HRV5720ZWB]";
 
+// Text from outside (printer replies, Ghostscript's output, the spooled
+// document) for a log line: control bytes become "\xNN", so such text can
+// neither end the line nor start a CUPS control line of its own.
+std::string printable(std::string_view text);
+
 class Logger {
  public:
   virtual ~Logger() = default;

@@ -1,5 +1,6 @@
 #include "pjl.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
@@ -9,11 +10,13 @@ namespace hrv {
 
 std::string_view utf8Prefix(std::string_view text, size_t maxBytes) {
   if (text.size() <= maxBytes) return text;
-  size_t cut = maxBytes;
   // Step back over continuation bytes (10xxxxxx) so the cut falls before the
-  // lead byte of the character it would split.
-  while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80) --cut;
-  return text.substr(0, cut);
+  // lead byte of the character it would split. A character has at most three
+  // of them: more in a row is not UTF-8, and such text is cut where it is.
+  auto continuation = [&](size_t at) { return (static_cast<unsigned char>(text[at]) & 0xC0) == 0x80; };
+  for (size_t back = 0; back <= 3 && back <= maxBytes; ++back)
+    if (!continuation(maxBytes - back)) return text.substr(0, maxBytes - back);
+  return text.substr(0, maxBytes);
 }
 
 std::string pjlSafeValue(std::string_view value, size_t maxBytes) {
@@ -35,19 +38,20 @@ class HeaderBuilder {
   explicit HeaderBuilder(Logger& log) : log_(log) {}
 
   // A fixed line of the envelope.
-  void line(std::string_view text) {
-    append(text);
-    log_.printf("DEBUG:%s%.*s", kTag, static_cast<int>(text.size()), text.data());
-  }
+  void line(std::string_view text) { line(text, text); }
 
   // prefix + value + suffix + "\n", within the line limit.
   void valueLine(std::string_view prefix, std::string_view value, std::string_view suffix = {}) {
-    size_t fixed = prefix.size() + suffix.size() + 1;
-    std::string safe = pjlSafeValue(value, kMaxLine - fixed);
-    std::string l;
-    l.reserve(fixed + safe.size());
-    l.append(prefix).append(safe).append(suffix).append("\n");
-    line(l);
+    const std::string l = composed(prefix, value, suffix);
+    line(l, l);
+  }
+
+  // A value line whose value the log shows as '*' only.
+  void secretLine(std::string_view prefix, std::string_view value) {
+    const std::string l = composed(prefix, value, {});
+    std::string shown = l;
+    std::fill(shown.begin() + static_cast<std::ptrdiff_t>(prefix.size()), shown.end() - 1, '*');
+    line(l, shown);
   }
 
   void quotedLine(std::string_view prefix, std::string_view value) {
@@ -56,21 +60,41 @@ class HeaderBuilder {
     valueLine(p, value, "\"");
   }
 
-  void raw(std::string_view text) { append(text); }
+  void raw(std::string_view text) { append(text, text); }
 
-  std::string take() { return std::move(text_); }
+  void finish(Header& out) {
+    out.text = std::move(text_);
+    out.logText = std::move(logText_);
+  }
 
  private:
-  void append(std::string_view text) {
+  void line(std::string_view text, std::string_view shown) {
+    if (!append(text, shown)) return;
+    log_.printf("DEBUG:%s%.*s", kTag, static_cast<int>(shown.size()), shown.data());
+  }
+
+  static std::string composed(std::string_view prefix, std::string_view value, std::string_view suffix) {
+    const size_t fixed = prefix.size() + suffix.size() + 1;
+    const std::string safe = pjlSafeValue(value, kMaxLine - fixed);
+    std::string l;
+    l.reserve(fixed + safe.size());
+    l.append(prefix).append(safe).append(suffix).append("\n");
+    return l;
+  }
+
+  bool append(std::string_view text, std::string_view shown) {
     if (text_.size() + text.size() > kMaxHeader) {
       log_.printf("DEBUG:%sjob header full, line dropped\n", kTag);
-      return;
+      return false;
     }
     text_.append(text);
+    logText_.append(shown);
+    return true;
   }
 
   Logger& log_;
   std::string text_;
+  std::string logText_;
 };
 
 long decimalOrZero(const std::string& text) {
@@ -104,7 +128,7 @@ Header buildPjlHeader(const HeaderInput& in, Logger& log) {
     h.line("@PJL SET REPRINT=OFF\n");
     h.line("@PJL SET HOLD=STORE\n");
     h.line("@PJL SET HOLDTYPE=PRIVATE\n");
-    h.valueLine("@PJL SET HOLDKEY=", s.password);
+    h.secretLine("@PJL SET HOLDKEY=", s.password);
     h.quotedLine("@PJL SET USERNAME=", in.user);
     h.quotedLine("@PJL SET LOGINUSER=", in.user);
     h.quotedLine("@PJL SET JOBNAME=", in.title);
@@ -243,7 +267,7 @@ Header buildPjlHeader(const HeaderInput& in, Logger& log) {
     h.valueLine("@PJL SET TIMEOUTSLEEP=", minutes);
   }
 
-  out.text = h.take();
+  h.finish(out);
 
   static const char kBanner[] =
       "**********************************************************************************************\n";

@@ -28,6 +28,7 @@ struct HeaderInput {
 
 struct Header {
   std::string text;           // never longer than kMaxHeader, never holds a zero byte
+  std::string logText;        // the same with the secure-print PIN shown as '*', for logs
   std::string mediaPosition;  // "-dMediaPosition=N" for the rasterizer
 };
 
@@ -36,9 +37,12 @@ struct Header {
 // cut to at most `maxBytes`, never inside a UTF-8 character.
 std::string pjlSafeValue(std::string_view value, size_t maxBytes);
 
-// Cuts `text` to at most `maxBytes` bytes at a UTF-8 character boundary.
+// Cuts `text` to at most `maxBytes` bytes at a UTF-8 character boundary,
+// stepping back at most three bytes (text that is not UTF-8 is cut as it is).
 std::string_view utf8Prefix(std::string_view text, size_t maxBytes);
 
+// The header of one job. It takes no CUPS types: any program with its own
+// job settings builds the same bytes. Logs each varying line, the PIN masked.
 Header buildPjlHeader(const HeaderInput& in, Logger& log);
 
 }  // namespace hrv

@@ -118,7 +118,7 @@ namespace {
 // large blocks so that a long spool file costs little more than one pass.
 class PieceReader {
  public:
-  explicit PieceReader(std::FILE* file) : file_(file) {}
+  PieceReader(std::FILE* file, const ScanStop& stop) : file_(file), stop_(stop) {}
 
   // The next piece, zero-terminated in place; nullptr at the end.
   char* next() {
@@ -149,6 +149,10 @@ class PieceReader {
     end_ -= start_;
     start_ = 0;
     while (end_ < kSize) {
+      if (stop_ && stop_()) {
+        eof_ = true;
+        break;
+      }
       size_t n = std::fread(buf_ + end_, 1, kSize - end_, file_);
       if (n == 0) {
         eof_ = true;
@@ -160,6 +164,7 @@ class PieceReader {
   }
 
   std::FILE* file_;
+  const ScanStop& stop_;
   char buf_[kSize + 1];
   size_t start_ = 0, end_ = 0;
   bool eof_ = false;
@@ -169,13 +174,13 @@ class PieceReader {
 
 }  // namespace
 
-Inspection inspectPostScript(std::FILE* file, Logger& log) {
+Inspection inspectPostScript(std::FILE* file, Logger& log, const ScanStop& stop) {
   Inspection r;
   int hashCopies = 0;
   int numCopies = 0;
   bool copiesFound = false;
   bool mediaBoxFound = false;
-  auto reader = std::make_unique<PieceReader>(file);
+  auto reader = std::make_unique<PieceReader>(file, stop);
 
   while (char* line = reader->next()) {
     // Only lines starting with '/' or '%' can carry copies or pages.
@@ -195,7 +200,7 @@ Inspection inspectPostScript(std::FILE* file, Logger& log) {
 
     if (!mediaBoxFound) {
       if (const char* at = std::strstr(line, "MediaBox")) {
-        log.printf("test tmpStrCrop = %s\n", at);
+        log.printf("test tmpStrCrop = %s\n", printable(at).c_str());
         float box[4] = {0, 0, 0, 0};
         int n = readMediaBox(at, box);
         int k = truncatePoints(box[2]);
@@ -218,7 +223,8 @@ Inspection inspectPostScript(std::FILE* file, Logger& log) {
   return r;
 }
 
-Inspection getPageCount(const std::string& spoolDir, const std::string& jobId, Logger& log) {
+Inspection getPageCount(const std::string& spoolDir, const std::string& jobId, Logger& log,
+                        const ScanStop& stop) {
   std::string path = spoolFilePath(spoolDir, jobId);
   log.printf("DEBUG:%s psfilepth for get Page Count= %s\n", kTag, path.c_str());
   std::FILE* f = std::fopen(path.c_str(), "r");
@@ -226,7 +232,7 @@ Inspection getPageCount(const std::string& spoolDir, const std::string& jobId, L
     log.printf("DEBUG:%scan not find copies from ps \n", kTag);
     return Inspection{};
   }
-  Inspection r = inspectPostScript(f, log);
+  Inspection r = inspectPostScript(f, log, stop);
   std::fclose(f);
   return r;
 }

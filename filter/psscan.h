@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdio>
+#include <functional>
 #include <string>
 
 #include "log.h"
@@ -32,11 +33,15 @@ const PageSizeRow* pageSizeRowsEnd();
 // empty when no row of the size table holds it.
 std::string pageSizeFor(int width, int height, Logger& log);
 
+// Asked between two reads of the file: true ends the scan early (a cancel).
+using ScanStop = std::function<bool()>;
+
 // Scans an open spool file line by line (400-byte pieces).
-Inspection inspectPostScript(std::FILE* file, Logger& log);
+Inspection inspectPostScript(std::FILE* file, Logger& log, const ScanStop& stop = {});
 
 // Opens the spool file of `jobId` under `spoolDir` and scans it; a file that
 // cannot be opened gives no pages, one copy and no size.
-Inspection getPageCount(const std::string& spoolDir, const std::string& jobId, Logger& log);
+Inspection getPageCount(const std::string& spoolDir, const std::string& jobId, Logger& log,
+                        const ScanStop& stop = {});
 
 }  // namespace hrv

@@ -82,14 +82,19 @@ std::vector<std::string> ghostscriptArgs(int colorFlag, const RasterArgs& args, 
     v.push_back("-q");
     v.push_back(mediaPosition);
   }
-  v.insert(v.end(), {"-dNOPAUSE", "-dSAFER", "-sOutputFile=-", "-"});
+  // Ghostscript's own messages (and whatever a document prints) go to the
+  // log, never into the print stream.
+  v.insert(v.end(), {"-dNOPAUSE", "-dSAFER", "-sstdout=%stderr", "-sOutputFile=-", "-_"});
   return v;
 }
 
-int rasterizerHeadLength(int colorFlag, const std::string& resolutionArg) {
-  const bool hiRes = resolutionArg == "-r1200x1200";
-  if (colorFlag == kMono) return hiRes ? 64 : 63;
-  return hiRes ? 60 : 59;
+std::string rasterizerHead(int colorFlag, const std::string& resolutionArg) {
+  // "-r600x600" -> "600"
+  const size_t x = resolutionArg.find('x');
+  const std::string dpi =
+      resolutionArg.size() > 2 && x != std::string::npos ? resolutionArg.substr(2, x - 2) : "";
+  return std::string("\x1b%-12345X@PJL SET RENDERMODE=") + (colorFlag == kMono ? "GRAYSCALE" : "COLOR") +
+         "\n@PJL SET RESOLUTION=" + dpi + "\n";
 }
 
 }  // namespace hrv

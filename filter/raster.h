@@ -19,11 +19,18 @@ struct RasterArgs {
 // "NULL" give no geometry; an unknown resolution renders at 600 dpi.
 RasterArgs rasterArgsFor(const std::string& size, const std::string& resolution, Logger& log);
 
-// The argument vector after "gs" (argv[0]).
+// The argument vector after "gs" (argv[0]). Ghostscript reads the job from
+// its standard input in blocks ("-_") and writes its messages to standard
+// error.
 std::vector<std::string> ghostscriptArgs(int colorFlag, const RasterArgs& args, int duplexMode,
                                          const std::string& mediaPosition);
 
-// Bytes of PJL that Ghostscript's PCL XL devices write ahead of the stream.
-int rasterizerHeadLength(int colorFlag, const std::string& resolutionArg);
+// The PJL lead-in Ghostscript's PCL XL devices write ahead of the stream
+// (universal exit, RENDERMODE and RESOLUTION lines), which the job header
+// replaces: its exact bytes for the device and resolution argument.
+std::string rasterizerHead(int colorFlag, const std::string& resolutionArg);
+inline int rasterizerHeadLength(int colorFlag, const std::string& resolutionArg) {
+  return static_cast<int>(rasterizerHead(colorFlag, resolutionArg).size());
+}
 
 }  // namespace hrv

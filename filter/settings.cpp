@@ -77,8 +77,8 @@ SettingsResult readJobSettings(const ChoiceLookup& lookup, Logger& log) {
       else
         malformed = true;
       ++r.passwordCount;
-      log.printf("DEBUG:%s%s securityPasswd = %s\n", kTag, kOrdinal[i],
-                 isOneDigit(*choice) ? choice->c_str() : "?");
+      // The PIN never reaches the scheduler's log.
+      log.printf("DEBUG:%s%s securityPasswd = *\n", kTag, kOrdinal[i]);
     } else {
       log.printf("DEBUG:%s%s securityPasswd = False\n", kTag, kOrdinal[i]);
     }
@@ -90,8 +90,9 @@ SettingsResult readJobSettings(const ChoiceLookup& lookup, Logger& log) {
   } else {
     r.passwordRefused = true;
   }
-  log.printf("DEBUG:%sthe whole securityPasswd = %s, securityPasswdCont = %d\n", kTag,
-             r.passwordRefused ? "False" : s.password.c_str(), r.passwordCount);
+  const std::string shown = r.passwordRefused || s.password == "False" ? "False" : std::string(4, '*');
+  log.printf("DEBUG:%sthe whole securityPasswd = %s, securityPasswdCont = %d\n", kTag, shown.c_str(),
+             r.passwordCount);
   if (r.passwordRefused) return r;
 
   readChoice(lookup, log, "TonerSaveMode", "tonerSave", s.tonerSave);

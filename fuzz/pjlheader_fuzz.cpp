@@ -1,8 +1,8 @@
 // The PJL job header built from hostile settings, user, title, host name and
-// time texts. Every line of the header must be one of the envelope's fixed
-// lines or a known prefix with its value made safe: no control byte and no
-// '"' from a value, a line feed at the end of every line, no line over 255
-// bytes, no zero byte, at most 8191 bytes in all.
+// time texts: every line one PJL command of at most 255 bytes, values that
+// can neither end their line nor their quotes, no zero byte, at most 8191
+// bytes in all; the log's copy the same but for the masked PIN.
+#include <algorithm>
 #include <map>
 #include <optional>
 #include <set>
@@ -87,62 +87,6 @@ hrv::JobSettings settingsFrom(FuzzInput& in, bool& refused) {
   return s;
 }
 
-const std::set<std::string> kFixedLines = {
-    "\x1b%-12345X",
-    "\x1b#+54321X_VORN@PJL",
-    "@PJL SET REPRINT=OFF",
-    "@PJL SET HOLD=STORE",
-    "@PJL SET HOLDTYPE=PRIVATE",
-    "@PJL PRINTLOG ITEM = 1,PRINTER",
-    "@PJL SET RENDERMODE=COLOR",
-    "@PJL SET RENDERMODE=GRAYSCALE",
-    "@PJL SET COLORMODE=AUTO",
-    "@PJL SET COLORMODE=NONE",
-    "@PJL SET COLORADAPT=OFF",
-    "@PJL SET COLORADAPT=ON",
-    "@PJL SET RESOLUTION=300",
-    "@PJL SET RESOLUTION=600",
-    "@PJL SET HQMMODE=OFF",
-    "@PJL SET APTMODE=OFF",
-    "@PJL SET APTMODE=B8H",
-    "@PJL SET PAPERFEEDSPEED=FULL",
-    "@PJL SET ECONOMODE=ON",
-    "@PJL SET ECONOMODE=OFF",
-    "@PJL SET SOURCETRAY=MPTRAY",
-    "@PJL SET SOURCETRAY=TRAY1",
-    "@PJL SET SOURCETRAY=TRAY2",
-    "@PJL SET SOURCETRAY=TRAY3",
-    "@PJL SET SOURCETRAY=TRAY4",
-    "@PJL SET SOURCETRAY=AUTO",
-    "@PJL SET PCLMPFIX=ON",
-    "@PJL SET PCLT1FIX=ON",
-    "@PJL SET PCLT2FIX=ON",
-    "@PJL SET PCLT3FIX=ON",
-    "@PJL SET PCLT4FIX=ON",
-    "@PJL SET PAPER=JISB5",
-    "@PJL SET MEDIATYPE=REGULAR",
-    "@PJL SET MEDIATYPE=THIN",
-    "@PJL SET MEDIATYPE=THICK",
-    "@PJL SET MEDIATYPE=THICK2",
-    "@PJL SET MEDIATYPE=BOND",
-    "@PJL SET MEDIATYPE=ENVELOPES",
-    "@PJL SET MEDIATYPE=ENVTHICK",
-    "@PJL SET MEDIATYPE=ENVTHIN",
-    "@PJL SET MEDIATYPE=RECYCLED",
-    "@PJL SET MEDIATYPE=LABEL",
-    "@PJL SET MEDIATYPE=COLOR",
-    "@PJL SET MEDIATYPE=GLOSSY",
-    "@PJL SET MEDIATYPE=LETTERHEAD",
-    "@PJL SET MEDIATYPE=HOLEPUNCHED",
-    "@PJL SET LESSPAPERCURL=OFF",
-    "@PJL SET LESSPAPERCURL=ON",
-    "@PJL SET FIXINTENSITYUP=OFF",
-    "@PJL SET FIXINTENSITYUP=ON",
-    "@PJL SET QUIETMODE=ON",
-    "@PJL DEFAULT AUTOSLEEP=ON",
-    "@PJL SET AUTOSLEEP=ON",
-};
-
 bool isContinuation(char c) {
   return (static_cast<unsigned char>(c) & 0xC0) == 0x80;
 }
@@ -154,24 +98,20 @@ char madeSafe(char c) {
 }
 
 // `shown` is what a line carries of `value` when `room` bytes were free for
-// it: the value made safe, whole when it fits, else cut at a character
-// boundary.
+// it: the value made safe, whole when it fits, else cut before the character
+// the room would split (at most three bytes back; text that is not UTF-8 is
+// cut at the room).
 bool shownSafely(std::string_view shown, std::string_view value, size_t room) {
   if (shown.size() > value.size() || shown.size() > room) return false;
   for (size_t i = 0; i < shown.size(); ++i)
     if (shown[i] != madeSafe(value[i])) return false;
-  if (shown.size() < value.size()) {
-    if (value.size() <= room) return false;  // cut although it fitted
-    // Not inside a character (at the very start nothing can be kept).
-    if (!shown.empty() && isContinuation(value[shown.size()])) return false;
-  }
-  return true;
+  if (shown.size() == value.size()) return true;
+  if (value.size() <= room || shown.size() + 3 < room) return false;  // cut although it fitted, or too far
+  if (!isContinuation(value[shown.size()])) return true;
+  for (size_t i = room - std::min<size_t>(room, 3); i < room; ++i)
+    if (!isContinuation(value[i])) return false;  // a lead byte was within reach
+  return shown.size() == room;
 }
-
-struct ValueLine {
-  std::string prefix, suffix;
-  std::vector<std::string> values;  // any of them may be shown
-};
 
 void checkHeader(const hrv::Header& h, const hrv::HeaderInput& in) {
   const std::string& t = h.text;
@@ -179,76 +119,41 @@ void checkHeader(const hrv::Header& h, const hrv::HeaderInput& in) {
   FUZZ_CHECK(t.find('\0') == std::string::npos, "zero byte in the header");
   FUZZ_CHECK(t.compare(0, hrv::kPjlLeadIn.size(), hrv::kPjlLeadIn) == 0, "no lead-in");
   FUZZ_CHECK(!t.empty() && t.back() == '\n', "last line without a line feed");
-
-  const hrv::JobSettings& s = in.settings;
-  std::vector<ValueLine> valueLines = {
-      {"@PJL SET USERNAME=\"", "\"", {in.user}},
-      {"@PJL SET LOGINUSER=\"", "\"", {in.user}},
-      {"@PJL SET JOBNAME=\"", "\"", {in.title}},
-      {"@PJL JOB NAME=\"", "\"", {in.title}},
-      {"@PJL SET HOLDKEY=", "", {s.password}},
-      {"@PJL PRINTLOG ITEM = 2,", "", {in.times.logItem}},
-      {"@PJL PRINTLOG ITEM = 3,", "", {in.user}},
-      {"@PJL PRINTLOG ITEM = 4,", "", {in.hostName}},
-      {"@PJL SET JOBTIME = ", "", {in.times.jobTime}},
-      {"@PJL SET BRIGHTNESS=", "", {s.brightness}},
-      {"@PJL SET CONTRAST=", "", {s.contrast}},
-      {"@PJL SET DENSITYRED=", "", {s.densityRed}},
-      {"@PJL SET DENSITYGREEN=", "", {s.densityGreen}},
-      {"@PJL SET DENSITYBLUE=", "", {s.densityBlue}},
-      {"@PJL DEFAULT TIMEOUTSLEEP=", "", {"2", "5", "10", "30", s.sleep}},
-      {"@PJL SET TIMEOUTSLEEP=", "", {"2", "5", "10", "30", s.sleep}},
-  };
-  std::map<std::string, int> seen;
-
-  size_t from = 0;
-  while (from < t.size()) {
-    const size_t end = t.find('\n', from);
-    const std::string line = t.substr(from, end - from);
-    from = end + 1;
-    FUZZ_CHECK(line.size() + 1 <= hrv::kMaxLine, "line of %zu bytes: %s", line.size() + 1, line.c_str());
-    if (kFixedLines.count(line)) continue;
-
-    const std::string scaling = "@PJL SET PRINTSCALINGRATE=";
-    if (line.compare(0, scaling.size(), scaling) == 0) {
-      std::string n = line.substr(scaling.size());
-      if (!n.empty() && n[0] == '-') n.erase(0, 1);
-      FUZZ_CHECK(!n.empty() && n.find_first_not_of("0123456789") == std::string::npos, "scaling line %s",
-                 line.c_str());
-      continue;
-    }
-    bool known = false;
-    for (const ValueLine& v : valueLines) {
-      if (line.size() < v.prefix.size() + v.suffix.size() ||
-          line.compare(0, v.prefix.size(), v.prefix) != 0 ||
-          line.compare(line.size() - v.suffix.size(), v.suffix.size(), v.suffix) != 0)
-        continue;
-      const std::string_view shown =
-          std::string_view(line).substr(v.prefix.size(), line.size() - v.prefix.size() - v.suffix.size());
-      const size_t room = hrv::kMaxLine - v.prefix.size() - v.suffix.size() - 1;
-      for (const std::string& value : v.values) known = known || shownSafely(shown, value, room);
-      if (known) {
-        ++seen[v.prefix];
-        break;
-      }
-    }
-    FUZZ_CHECK(known, "line is neither fixed nor a safe value line: \"%s\"", line.c_str());
-  }
-
-  // Values cannot add or hide lines: each of these comes exactly once.
-  const bool secure = s.password != "False";
-  for (const char* prefix :
-       {"@PJL SET USERNAME=\"", "@PJL SET JOBNAME=\"", "@PJL JOB NAME=\"", "@PJL PRINTLOG ITEM = 2,",
-        "@PJL PRINTLOG ITEM = 3,", "@PJL PRINTLOG ITEM = 4,", "@PJL SET JOBTIME = "})
-    FUZZ_CHECK(seen[prefix] == 1, "%d lines of %s", seen[prefix], prefix);
-  FUZZ_CHECK(seen["@PJL SET LOGINUSER=\""] == (secure ? 1 : 0), "LOGINUSER lines: %d",
-             seen["@PJL SET LOGINUSER=\""]);
-  FUZZ_CHECK(seen["@PJL SET HOLDKEY="] == (secure ? 1 : 0), "HOLDKEY lines: %d", seen["@PJL SET HOLDKEY="]);
-
   static const std::set<std::string> kPositions = {"-dMediaPosition=1", "-dMediaPosition=3",
                                                    "-dMediaPosition=4", "-dMediaPosition=5",
                                                    "-dMediaPosition=7", "-dMediaPosition=8"};
   FUZZ_CHECK(kPositions.count(h.mediaPosition), "media position %s", h.mediaPosition.c_str());
+
+  // The log's copy differs only where it masks the PIN.
+  const bool secure = in.settings.password != "False";
+  const std::string key = "@PJL SET HOLDKEY=";
+  const size_t keyAt = secure ? t.find("\n" + key) : std::string::npos;
+  const size_t masked = keyAt == std::string::npos ? t.size() : keyAt + 1 + key.size();
+  const size_t maskEnd = keyAt == std::string::npos ? t.size() : t.find('\n', masked);
+  FUZZ_CHECK(h.logText.size() == t.size(), "log text of %zu bytes", h.logText.size());
+  for (size_t i = 0; i < t.size(); ++i)
+    FUZZ_CHECK(i >= masked && i < maskEnd ? h.logText[i] == '*' : h.logText[i] == t[i], "log text at %zu", i);
+
+  // Every line is one PJL command: values can neither end a line nor their
+  // quotes, nor add or hide lines.
+  std::map<std::string, int> seen;
+  for (size_t from = hrv::kPjlLeadIn.size(), end; from < t.size(); from = end + 1) {
+    end = t.find('\n', from);
+    const std::string line = t.substr(from, end - from);
+    FUZZ_CHECK(line.size() + 1 <= hrv::kMaxLine, "line of %zu bytes", line.size() + 1);
+    FUZZ_CHECK(line.compare(0, 5, "@PJL ") == 0, "line \"%s\"", line.c_str());
+    for (char c : line) FUZZ_CHECK(madeSafe(c) == c || c == '"', "control byte in \"%s\"", line.c_str());
+    const size_t quotes = std::count(line.begin(), line.end(), '"');
+    FUZZ_CHECK(quotes == 0 || (quotes == 2 && line.back() == '"'), "quotes in \"%s\"", line.c_str());
+    const size_t cut = line.find(line.compare(0, 13, "@PJL PRINTLOG") == 0 ? ',' : '=');
+    ++seen[line.substr(0, std::min(cut, line.size()) + 1)];
+  }
+  for (const char* prefix :
+       {"@PJL SET USERNAME=", "@PJL SET JOBNAME=", "@PJL JOB NAME=", "@PJL PRINTLOG ITEM = 2,",
+        "@PJL PRINTLOG ITEM = 3,", "@PJL PRINTLOG ITEM = 4,", "@PJL SET JOBTIME ="})
+    FUZZ_CHECK(seen[prefix] == 1, "%d lines of %s", seen[prefix], prefix);
+  FUZZ_CHECK(seen["@PJL SET LOGINUSER="] == secure, "LOGINUSER lines: %d", seen["@PJL SET LOGINUSER="]);
+  FUZZ_CHECK(seen["@PJL SET HOLDKEY="] == secure, "HOLDKEY lines: %d", seen["@PJL SET HOLDKEY="]);
 }
 
 }  // namespace

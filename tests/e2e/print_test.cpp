@@ -1,6 +1,7 @@
 // End to end: real lp jobs through a real cupsd, both queues, the installed
 // filters, real Ghostscript, the printer simulator and the USB capture
 // backend. Runs inside cups-session.sh.
+#include <cups/cups.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -184,4 +185,31 @@ TEST(PrintThroughCups, BusyPrinterDelaysTheJobUntilReady) {
   EXPECT_GE(r.lockRequests, 2u);
   EXPECT_EQ(r.completePages, 3u);
   EXPECT_EQ(r.ending, Ending::kTrailer);
+}
+
+// Ghostscript rejects the document: the job ends in CUPS as not printed,
+// stopped for the queue's error policy, with its files still spooled.
+TEST(PrintThroughCups, FailedRasterizerLeavesTheJobNotPrinted) {
+  const std::string bad = env("HRV_STAGE") + "/bad.ps";
+  writeFile(bad, "%!PS\nthis_is_not_an_operator\n");
+  const int id = submit("HRV5720ZWB", bad);
+  auto state = [id] {
+    cups_job_t* jobs = nullptr;
+    const int n = cupsGetJobs2(CUPS_HTTP_DEFAULT, &jobs, "HRV5720ZWB", 0, CUPS_WHICHJOBS_ALL);
+    ipp_jstate_t s = IPP_JSTATE_PENDING;
+    for (int i = 0; i < n; ++i)
+      if (jobs[i].id == id) s = jobs[i].state;
+    cupsFreeJobs(n, jobs);
+    return s;
+  };
+  ASSERT_TRUE(waitUntil([&] { return state() >= IPP_JSTATE_STOPPED; }, 120)) << shell("lpstat -l -o").out;
+  EXPECT_TRUE(state() == IPP_JSTATE_STOPPED || state() == IPP_JSTATE_ABORTED) << state();
+  char spooled[64];
+  std::snprintf(spooled, sizeof spooled, "/var/spool/cups/d%05d-001", id);
+  EXPECT_TRUE(fileExists(spooled));
+  EXPECT_EQ(readFile("/opt/vorn/HRV5720ZWB/bin/usb/config/printerState"), "CODE=10001");
+  const std::string log = readFile("/opt/vorn/HRV5720ZWB/bin/usb/print_log");
+  EXPECT_EQ(log.substr(log.size() - std::string("\n打印任务失败\n").size()), "\n打印任务失败\n");
+  EXPECT_NE(readFile("/var/log/cups/error_log").find("the rasterizer failed with exit code 1"),
+            std::string::npos);
 }

@@ -19,101 +19,81 @@ std::string slurp(const fs::path& p) {
   return ss.str();
 }
 
-class JobFiles : public ::testing::Test {
- protected:
-  void SetUp() override {
-    dir_ = fs::temp_directory_path() / ("hrv-jobfiles-" + std::to_string(::getpid()));
-    fs::remove_all(dir_);
-    fs::create_directories(dir_);
-  }
-  void TearDown() override { fs::remove_all(dir_); }
-  fs::path dir_;
-};
+JobSettings withDuplex(const char* duplex, bool enhance1200 = false) {
+  JobSettings s;
+  s.duplex = duplex;
+  s.enhance1200 = enhance1200;
+  return s;
+}
 
 }  // namespace
 
-TEST_F(JobFiles, PrinterInfoOfADefaultAndAn1200DpiJob) {
-  JobSettings s;
-  StringLogger log;
-  auto noPause = [](unsigned) {};
-  ASSERT_TRUE(writePrinterInfo((dir_ / "printerInfo").string(), s, log, noPause));
-  EXPECT_EQ(slurp(dir_ / "printerInfo"),
+TEST(JobFiles, PrinterInfoText) {
+  EXPECT_EQ(printerInfoText(JobSettings{}),
             "resolution:600dpi;\npapersize:A4;\ninputslot:AUTO;\nmediatype:PLAIN;\nduplex:None;\n");
-
-  s.enhance1200 = true;
-  s.duplex = "Booklet";
-  EXPECT_EQ(printerInfoText(s),
+  EXPECT_EQ(printerInfoText(withDuplex("Booklet", true)),
             "resolution:1200dpi;\npapersize:A4;\ninputslot:AUTO;\nmediatype:PLAIN;\nduplex:Booklet;\n");
 }
 
-TEST_F(JobFiles, PrinterStateIsTenBytesReplacingTheLast) {
-  StringLogger log;
-  auto noPause = [](unsigned) {};
-  std::string path = (dir_ / "printerState").string();
-  ASSERT_TRUE(writePrinterState(path, kStatePasswdError, log, noPause));
-  ASSERT_TRUE(writePrinterState(path, kStateReady, log, noPause));
-  EXPECT_EQ(slurp(path), "CODE=10001");
-  EXPECT_NE(log.text().find("[VORN-HRV5720ZWB] DEBUG:Open Debug File=" + path + " ok\n"), std::string::npos);
+TEST(JobFiles, LogRecordText) {
+  const LogRecord rec{"HRV5720ZWB-net", "2026年12月06日04:42:25 Sunday", "42", "alice", "report.pdf", 3, 12};
+  const std::string head =
+      "***************************************************\n打印机名称：HRV5720ZWB-net\n"
+      "日期:2026年12月06日04:42:25 Sunday\n任务ID：42\n用户名：alice\n文件名：report.pdf\n"
+      "打印份数：3\n文档页数：12\n";
+  // The record shows the rendered 600dpi of a 1200dpi job.
+  const std::string settings = "resolution:600dpi\npapersize:A4;\ninputslot:AUTO;\nmediatype:PLAIN;\n";
+  const struct {
+    const char* duplex;
+    const char* line;
+  } cases[] = {
+      {"DuplexTumble", "duplex:短边翻转\n"},
+      {"DuplexNoTumble", "duplex:长边翻转\n"},
+      {"None", "duplex:单面打印\n"},
+      {"Booklet", ""},
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(logRecordText(rec, withDuplex(c.duplex, true)), head + settings + c.line) << c.duplex;
+
+  // User and title cannot add lines.
+  const LogRecord hostile{"HRV5720ZWB", "d", "7", "eve\n\r", "a\nSTATE: x\tb", 1, 0};
+  EXPECT_NE(logRecordText(hostile, JobSettings{}).find("用户名：eve  \n文件名：a STATE: x b\n"),
+            std::string::npos);
 }
 
-TEST_F(JobFiles, LogRecordBytes) {
-  JobSettings s;
-  s.enhance1200 = true;  // the record shows the rendered 600dpi
-  s.duplex = "DuplexTumble";
-  LogRecord rec{"HRV5720ZWB-net", "2026年12月06日04:42:25 Sunday", "42", "alice", "report.pdf", 3, 12};
-  EXPECT_EQ(logRecordText(rec, s),
-            "***************************************************\n"
-            "打印机名称：HRV5720ZWB-net\n"
-            "日期:2026年12月06日04:42:25 Sunday\n"
-            "任务ID：42\n"
-            "用户名：alice\n"
-            "文件名：report.pdf\n"
-            "打印份数：3\n"
-            "文档页数：12\n"
-            "resolution:600dpi\n"
-            "papersize:A4;\n"
-            "inputslot:AUTO;\n"
-            "mediatype:PLAIN;\n"
-            "duplex:短边翻转\n");
-  s.duplex = "DuplexNoTumble";
-  EXPECT_NE(logRecordText(rec, s).find("duplex:长边翻转\n"), std::string::npos);
-  s.duplex = "None";
-  EXPECT_NE(logRecordText(rec, s).find("duplex:单面打印\n"), std::string::npos);
-  s.duplex = "Booklet";
-  EXPECT_EQ(logRecordText(rec, s).find("duplex:"), std::string::npos);
-}
-
-TEST_F(JobFiles, AppendKeepsEarlierRecords) {
-  StringLogger log;
-  auto noPause = [](unsigned) {};
-  std::string path = (dir_ / "print_log").string();
-  ASSERT_TRUE(appendToLog(path, "record\n", log, noPause));
-  ASSERT_TRUE(appendToLog(path, kLogJobDone, log, noPause));
-  EXPECT_EQ(slurp(path), "record\n\n打印任务完成\n");
-}
-
-TEST_F(JobFiles, MissingDirectoryIsTriedEightTimesThenSkipped) {
+TEST(JobFiles, WritesAndTheOpenRetry) {
+  const fs::path dir = fs::temp_directory_path() / ("hrv-jobfiles-" + std::to_string(::getpid()));
+  fs::remove_all(dir);
+  fs::create_directories(dir);
   StringLogger log;
   std::vector<unsigned> pauses;
-  std::string path = (dir_ / "gone" / "printerInfo").string();
-  EXPECT_FALSE(writePrinterInfo(path, JobSettings{}, log, [&](unsigned us) { pauses.push_back(us); }));
+  auto pause = [&](unsigned us) {
+    pauses.push_back(us);
+    if (pauses.size() == 3) fs::create_directories(dir / "late");
+  };
+
+  // The state replaces the last; the log grows.
+  ASSERT_TRUE(writePrinterState((dir / "printerState").string(), kStatePasswdError, log, pause));
+  ASSERT_TRUE(writePrinterState((dir / "printerState").string(), kStateReady, log, pause));
+  EXPECT_EQ(slurp(dir / "printerState"), "CODE=10001");
+  ASSERT_TRUE(appendToLog((dir / "print_log").string(), "record\n", log, pause));
+  ASSERT_TRUE(appendToLog((dir / "print_log").string(), kLogJobDone, log, pause));
+  EXPECT_EQ(slurp(dir / "print_log"), "record\n\n打印任务完成\n");
+  EXPECT_TRUE(pauses.empty());
+
+  // A folder that appears during the retries is used.
+  EXPECT_TRUE(writePrinterState((dir / "late" / "printerState").string(), kStatePrinting, log, pause));
+  EXPECT_EQ(pauses.size(), 3u);
+
+  // One that never does: eight tries 5000 µs apart, then the step is skipped.
+  pauses.clear();
+  log.clear();
+  const std::string gone = (dir / "gone" / "printerInfo").string();
+  EXPECT_FALSE(writePrinterInfo(gone, JobSettings{}, log, pause));
   EXPECT_EQ(pauses, std::vector<unsigned>(7, 5000u));
   size_t errors = 0;
-  for (size_t at = 0; (at = log.text().find("open file error " + path + "\n", at)) != std::string::npos; ++at)
+  for (size_t at = 0; (at = log.text().find("open file error " + gone + "\n", at)) != std::string::npos; ++at)
     ++errors;
   EXPECT_EQ(errors, 8u);
-  EXPECT_NE(log.text().find("error number=2, reason:No such file or directory\n"), std::string::npos);
-}
-
-TEST_F(JobFiles, RetrySucceedsWhenTheDirectoryAppearsMeanwhile) {
-  StringLogger log;
-  int attempts = 0;
-  fs::path sub = dir_ / "late";
-  std::string path = (sub / "printerState").string();
-  auto pause = [&](unsigned) {
-    if (++attempts == 3) fs::create_directories(sub);
-  };
-  EXPECT_TRUE(writePrinterState(path, kStatePrinting, log, pause));
-  EXPECT_EQ(attempts, 3);
-  EXPECT_EQ(slurp(path), "CODE=10023");
+  fs::remove_all(dir);
 }

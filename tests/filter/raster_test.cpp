@@ -1,4 +1,5 @@
-// Rasterizer arguments: geometry table, argument vectors, head lengths.
+// Rasterizer arguments where they are not a plain lookup, and the head that
+// Ghostscript's PCL XL devices write ahead of the stream.
 #include <gtest/gtest.h>
 
 #include "raster.h"
@@ -6,67 +7,37 @@
 
 using namespace hrv;
 
-namespace {
-RasterArgs argsFor(const std::string& size, const std::string& res) {
-  StringLogger log;
-  return rasterArgsFor(size, res, log);
-}
-using V = std::vector<std::string>;
-}  // namespace
-
-TEST(RasterArgs, GeometryTableTexts) {
-  EXPECT_EQ(argsFor("A4", "600dpi").geometry, "-g4961x7016");
-  EXPECT_EQ(argsFor("A4", "300dpi").geometry, "-g2480x3508");
-  EXPECT_EQ(argsFor("A4", "2400dpi").geometry, "-g9922x14032");
-  EXPECT_EQ(argsFor("A5", "600dpi").geometry, "-g3505x4960");
-  EXPECT_EQ(argsFor("EnvDL", "600dpi").geometry, "-g2599x5197");
-  EXPECT_EQ(argsFor("197x273mm", "2400dpi").geometry, "-g9308x12898");
-  EXPECT_EQ(argsFor("2400dpi", "300dpi").geometry, "NULL");
-  EXPECT_EQ(argsFor("A4", "2400dpi").resolution, "-r1200x1200");
-  EXPECT_EQ(argsFor("A4", "300dpi").resolution, "-r300x300");
-}
-
-TEST(RasterArgs, SizeWithoutRowAndUnknownResolution) {
-  RasterArgs a = argsFor("210x270mm", "600dpi");
-  EXPECT_EQ(a.geometry, "NULL");
-  EXPECT_EQ(a.resolution, "-r600x600");
-  a = argsFor("Letter", "4800dpi");
-  EXPECT_EQ(a.resolution, "-r600x600");
-  EXPECT_EQ(a.geometry, "-g5100x6600");
+TEST(RasterArgs, SizeAndResolutionRules) {
+  const struct {
+    const char* size;
+    const char* resolution;
+    const char* args;
+  } cases[] = {
+      {"A4", "600dpi", "-r600x600 -g4961x7016"},  // one pixel more than twice 300 dpi
+      {"A5", "600dpi", "-r600x600 -g3505x4960"},
+      {"EnvDL", "600dpi", "-r600x600 -g2599x5197"},
+      {"A4", "2400dpi", "-r1200x1200 -g9922x14032"},  // 2400 dpi renders at 1200
+      {"NULL", "300dpi", "-r300x300 NULL"},
+      {"210x270mm", "600dpi", "-r600x600 NULL"},       // detected, but no geometry row
+      {"Letter", "4800dpi", "-r600x600 -g5100x6600"},  // unknown resolution: 600 dpi
+  };
+  for (const auto& c : cases) {
+    StringLogger log;
+    const RasterArgs a = rasterArgsFor(c.size, c.resolution, log);
+    EXPECT_EQ(a.resolution + " " + a.geometry, c.args) << c.size << " " << c.resolution;
+  }
 }
 
-TEST(RasterArgs, SixArgumentVectors) {
-  RasterArgs g{"-r600x600", "-g4961x7016"};
-  RasterArgs none{"-r600x600", "NULL"};
-  const std::string pos = "-dMediaPosition=4";
-  EXPECT_EQ(ghostscriptArgs(kColor, g, 0, pos),
-            (V{"-dBATCH", "-dPARANOIDSAFER", "-dNOMEDIAATTRS", "-dNOINTERPOLATE", "-dNumRenderingThreads=4",
-               "-sDEVICE=pxlcolor", "-r600x600", "-g4961x7016", "-q", pos, "-dNOPAUSE", "-dSAFER",
-               "-sOutputFile=-", "-"}));
-  EXPECT_EQ(ghostscriptArgs(kMono, g, 1, pos),
-            (V{"-dBATCH", "-dPARANOIDSAFER", "-dNOMEDIAATTRS", "-dDuplex", "-dNOINTERPOLATE",
-               "-dNumRenderingThreads=4", "-sDEVICE=pxlmono", "-r600x600", "-g4961x7016", "-q", pos,
-               "-dNOPAUSE", "-dSAFER", "-sOutputFile=-", "-"}));
-  EXPECT_EQ(ghostscriptArgs(kAuto, g, 2, pos),
-            (V{"-dBATCH", "-dPARANOIDSAFER", "-dNOMEDIAATTRS", "-dDuplex", "-dTumble", "-dNOINTERPOLATE",
-               "-dNumRenderingThreads=4", "-sDEVICE=pxlcolor", "-r600x600", pos, "-g4961x7016", "-q",
-               "-dNOPAUSE", "-dSAFER", "-sOutputFile=-", "-"}));
-  EXPECT_EQ(ghostscriptArgs(kColor, none, 0, pos),
-            (V{"-dBATCH", "-dPARANOIDSAFER", "-dNOMEDIAATTRS", "-dNOINTERPOLATE", "-dNumRenderingThreads=4",
-               "-sDEVICE=pxlcolor", "-r600x600", "-q", pos, "-dNOPAUSE", "-dSAFER", "-sOutputFile=-", "-"}));
-  EXPECT_EQ(ghostscriptArgs(kColor, none, 1, pos),
-            (V{"-dBATCH", "-dPARANOIDSAFER", "-dNOMEDIAATTRS", "-dDuplex", "-dNOINTERPOLATE",
-               "-dNumRenderingThreads=4", "-sDEVICE=pxlcolor", "-r600x600", "-q", pos, "-dNOPAUSE", "-dSAFER",
-               "-sOutputFile=-", "-"}));
-  EXPECT_EQ(ghostscriptArgs(kColor, none, 2, pos),
-            (V{"-dBATCH", "-dPARANOIDSAFER", "-dNOMEDIAATTRS", "-dDuplex", "-dTumble", "-dNOINTERPOLATE",
-               "-dNumRenderingThreads=4", "-sDEVICE=pxlcolor", "-r600x600", pos, "-q", "-dNOPAUSE", "-dSAFER",
-               "-sOutputFile=-", "-"}));
-}
-
-TEST(RasterArgs, HeadLengths) {
-  EXPECT_EQ(rasterizerHeadLength(kColor, "-r600x600"), 59);
-  EXPECT_EQ(rasterizerHeadLength(kAuto, "-r1200x1200"), 60);
-  EXPECT_EQ(rasterizerHeadLength(kMono, "-r300x300"), 63);
-  EXPECT_EQ(rasterizerHeadLength(kMono, "-r1200x1200"), 64);
+TEST(RasterArgs, HeadAsGhostscriptWritesIt) {
+  const struct {
+    int color;
+    const char* resolution;
+    const char* head;
+  } cases[] = {
+      {kColor, "-r600x600", "\x1b%-12345X@PJL SET RENDERMODE=COLOR\n@PJL SET RESOLUTION=600\n"},
+      {kAuto, "-r1200x1200", "\x1b%-12345X@PJL SET RENDERMODE=COLOR\n@PJL SET RESOLUTION=1200\n"},
+      {kMono, "-r300x300", "\x1b%-12345X@PJL SET RENDERMODE=GRAYSCALE\n@PJL SET RESOLUTION=300\n"},
+      {kMono, "-r1200x1200", "\x1b%-12345X@PJL SET RENDERMODE=GRAYSCALE\n@PJL SET RESOLUTION=1200\n"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(rasterizerHead(c.color, c.resolution), c.head) << c.resolution;
 }

@@ -39,6 +39,7 @@ FilterRun::FilterRun(Sandbox& box, const std::vector<std::string>& argv,
     dup2(errPipe[1], 2);
     dup2(back[1], 3);
     dup2(side[1], 4);
+    ::signal(SIGPIPE, SIG_DFL);  // as the scheduler starts its filters
     box.execInside(argv, env);
   }
   ::close(outPipe[1]);
@@ -58,9 +59,7 @@ FilterRun::~FilterRun() {
     wait(10000);
   }
   stop_ = true;
-  char c = 0;
-  ssize_t ignored = ::write(wake_[1], &c, 1);
-  (void)ignored;
+  wake();
   if (thread_.joinable()) thread_.join();
   closeFd(out_);
   closeFd(err_);
@@ -74,11 +73,21 @@ void FilterRun::signal(int sig) {
   ::kill(pid_, sig);
 }
 
-void FilterRun::pauseOutput(bool paused) {
-  paused_ = paused;
+void FilterRun::wake() {
   char c = 0;
   ssize_t ignored = ::write(wake_[1], &c, 1);
   (void)ignored;
+}
+
+void FilterRun::pauseOutput(bool paused) {
+  paused_ = paused;
+  wake();
+}
+
+void FilterRun::closeOutput() {
+  closeOut_ = true;
+  wake();
+  waitFor([&] { return outDone_; }, 5000);
 }
 
 void FilterRun::serve() {
@@ -86,6 +95,12 @@ void FilterRun::serve() {
   size_t lockScanFrom = 0;
   char buf[65536];
   while (!stop_) {
+    if (closeOut_ && out_ >= 0) {
+      closeFd(out_);
+      std::lock_guard<std::mutex> l(mu_);
+      outDone_ = true;
+      cv_.notify_all();
+    }
     pollfd p[4] = {{wake_[0], POLLIN, 0},
                    {errDone_ ? -1 : err_, POLLIN, 0},
                    {side_, POLLIN, 0},
@@ -187,9 +202,7 @@ RunResult FilterRun::wait(int timeoutMs) {
       ended_ = true;
     }
     paused_ = false;
-    char c = 0;
-    ssize_t ignored = ::write(wake_[1], &c, 1);
-    (void)ignored;
+    wake();
     // Let the reader collect what is still in the pipes.
     waitFor([&] { return outDone_ && errDone_; }, 5000);
   }

@@ -41,6 +41,8 @@ class FilterRun {
 
   // The backend stops or resumes taking the filter's output.
   void pauseOutput(bool paused);
+  // The backend goes away: the read end of the filter's output is closed.
+  void closeOutput();
 
   // Wait until the output or the error text holds `needle`; false on time-out.
   bool waitForOutput(const std::string& needle, int timeoutMs);
@@ -56,12 +58,14 @@ class FilterRun {
 
  private:
   void serve();
+  void wake();
   bool waitFor(const std::function<bool()>& done, int timeoutMs);
 
   pid_t pid_ = -1;
   int out_ = -1, err_ = -1, side_ = -1, back_ = -1, wake_[2] = {-1, -1};
   BackendScript script_;
   std::atomic<bool> paused_{false};
+  std::atomic<bool> closeOut_{false};
   std::atomic<bool> stop_{false};
   std::mutex mu_;
   std::condition_variable cv_;
