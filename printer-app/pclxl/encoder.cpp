@@ -79,8 +79,11 @@ void Encoder::beginSession(std::string& out) {
 bool Encoder::beginPage(const PageSetup& page, std::string& out) {
   if (inPage_ || page.width == 0 || page.height == 0 || page.width > kMaxPixels || page.height > kMaxPixels)
     return false;
-  inPage_ = true;
   page_ = page;
+  if (page_.xdpi == 0) page_.xdpi = dpi_;
+  if (page_.ydpi == 0) page_.ydpi = dpi_;
+  if (toUnitsX(page.width) > kMaxPixels || toUnitsY(page.height) > kMaxPixels) return false;
+  inPage_ = true;
   page_.copies = std::clamp(page.copies, 1u, 65535u);
   rowBytes_ = size_t{page.width} * (page.format == PixelFormat::kRgb8 ? 3 : 1);
   paddedBytes_ = (rowBytes_ + 3) & ~size_t{3};
@@ -131,19 +134,28 @@ void Encoder::writeRow(const uint8_t* row, std::string& out) {
   ++row_;
 }
 
+unsigned Encoder::toUnitsX(unsigned pixels) const {
+  return static_cast<unsigned>(uint64_t{pixels} * dpi_ / page_.xdpi);
+}
+unsigned Encoder::toUnitsY(unsigned rows) const {
+  return static_cast<unsigned>(uint64_t{rows} * dpi_ / page_.ydpi);
+}
+
 void Encoder::flushStrip(std::string& out) {
   if (stripCount_ == 0) return;
-  // SetCursor to the strip's first row; the image is drawn one pixel per unit.
+  // SetCursor to the strip's first row, in the session's units.
+  const unsigned top = toUnitsY(stripFirst_);
+  const unsigned rows = std::max(1u, toUnitsY(stripFirst_ + stripCount_) - top);
   out.push_back(static_cast<char>(tag::kSInt16Xy));
   u16le(out, 0);
-  u16le(out, stripFirst_);
+  u16le(out, top);
   attribute(out, attr::kPoint);
   op(out, tag::kSetCursor);
   ubyteAttr(out, value::k8Bit, attr::kColorDepth);
   ubyteAttr(out, value::kDirectPixel, attr::kColorMapping);
   uint16Attr(out, page_.width, attr::kSourceWidth);
   uint16Attr(out, stripCount_, attr::kSourceHeight);
-  uint16XyAttr(out, page_.width, stripCount_, attr::kDestinationSize);
+  uint16XyAttr(out, std::max(1u, toUnitsX(page_.width)), rows, attr::kDestinationSize);
   op(out, tag::kBeginImage);
 
   uint16Attr(out, 0, attr::kStartLine);

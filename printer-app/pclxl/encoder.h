@@ -4,6 +4,7 @@
 // No I/O: every call appends bytes to the caller's buffer.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -32,6 +33,10 @@ struct PageSetup {
   PixelFormat format = PixelFormat::kRgb8;
   unsigned width = 0;   // pixels per row
   unsigned height = 0;  // rows
+  // The raster's resolution when it differs from the session's: the printer
+  // scales the rows to the session's units. 0 means the session's.
+  unsigned xdpi = 0;
+  unsigned ydpi = 0;
 };
 
 // Largest page side the encoder writes (cursor positions are signed 16-bit).
@@ -42,7 +47,7 @@ inline constexpr size_t kMaxStripBytes = 500000;
 class Encoder {
  public:
   // `dpi`: the session's units per inch, 1..65535.
-  explicit Encoder(unsigned dpi) : dpi_(dpi) {}
+  explicit Encoder(unsigned dpi) : dpi_(std::clamp(dpi, 1u, 65535u)) {}
 
   // "@PJL ENTER LANGUAGE = PCLXL", the stream header, BeginSession and
   // OpenDataSource.
@@ -63,6 +68,8 @@ class Encoder {
 
  private:
   void flushStrip(std::string& out);
+  unsigned toUnitsX(unsigned pixels) const;
+  unsigned toUnitsY(unsigned rows) const;
 
   unsigned dpi_;
   bool inPage_ = false;

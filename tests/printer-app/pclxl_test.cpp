@@ -73,6 +73,26 @@ TEST(PclXlBytes, SessionAndPageOpeningsMatchGhostscript) {
   }
 }
 
+// A raster at another resolution than the session's is scaled by the printer:
+// two rows of two pixels at 150 dpi cover four units of a 300-dpi session.
+TEST(PclXlBytes, RasterAtLowerResolutionIsScaled) {
+  Encoder e(300);
+  std::string out;
+  PageSetup page;
+  page.format = PixelFormat::kGray8;
+  page.width = page.height = 2;
+  page.xdpi = page.ydpi = 150;
+  ASSERT_TRUE(e.beginPage(page, out));
+  const uint8_t black[2] = {0, 0};
+  e.writeRow(black, out);
+  e.writeRow(black, out);
+  e.endPage(out);
+  const std::string bytes = hex(out);
+  EXPECT_NE(bytes.find("d300000000f84c6b"), std::string::npos) << "cursor at the top";
+  EXPECT_NE(bytes.find("c10200f86cc10200f86bd104000400f867b0"), std::string::npos)
+      << "2 x 2 source drawn as 4 x 4: " << bytes;
+}
+
 TEST(PclXlBytes, RunLengthCoding) {
   struct Case {
     const char* name;
