@@ -182,7 +182,7 @@ bool driverCallback(pappl_system_t*, const char*, const char*, const char*, papp
   data->quality_default = IPP_QUALITY_NORMAL;
   data->content_default = PAPPL_CONTENT_AUTO;
   data->scaling_default = PAPPL_SCALING_AUTO;
-  data->orient_default = IPP_ORIENT_NONE;
+  data->orient_default = IPP_ORIENT_PORTRAIT;
 
   // The printer turns the sheet for the back side itself.
   data->duplex = PAPPL_DUPLEX_NORMAL;

@@ -13,6 +13,11 @@ using monitor::findStatusEntry;
 using monitor::kLevelCritical;
 using monitor::kLevelWarning;
 
+// An open cover of the printer: door-open, and cover-open as well, since
+// PAPPL 1.3 leaves door-open out of printer-state-reasons (its list of
+// reason keywords ends at toner-low) and would then send no reason at all.
+constexpr pappl_preason_t kCoverOpen = PAPPL_PREASON_DOOR_OPEN | PAPPL_PREASON_COVER_OPEN;
+
 struct CodeReasons {
   int code;
   pappl_preason_t reasons;
@@ -25,9 +30,9 @@ constexpr CodeReasons kCodeReasons[] = {
     {10305, PAPPL_PREASON_MARKER_SUPPLY_EMPTY},       // drum at its end
     {62102, PAPPL_PREASON_MARKER_WASTE_ALMOST_FULL},  // waste toner box near its end
     {40141, PAPPL_PREASON_MARKER_WASTE_FULL},         // waste toner box full
-    {40021, PAPPL_PREASON_DOOR_OPEN},                 // front cover
-    {40121, PAPPL_PREASON_DOOR_OPEN},                 // back cover
-    {60021, PAPPL_PREASON_DOOR_OPEN},                 // fuser cover
+    {40021, kCoverOpen},                              // front cover
+    {40121, kCoverOpen},                              // back cover
+    {60021, kCoverOpen},                              // fuser cover
     {70014, PAPPL_PREASON_COVER_OPEN},                // document feeder cover
     {12201, PAPPL_PREASON_INPUT_TRAY_MISSING},        // trays 1 to 4 pulled out
     {12301, PAPPL_PREASON_INPUT_TRAY_MISSING},

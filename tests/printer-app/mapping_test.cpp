@@ -190,8 +190,8 @@ TEST(PrinterStatus, AnswersBecomeReasonsAndTonerLevels) {
   const Case cases[] = {
       {"CODE=10001\r\n", "yes none 100/100/100/100"},
       {"", "yes none 100/100/100/100"},  // an empty datagram: nothing to report
-      {"CODE=40021\r\n", "yes door-open 100/100/100/100"},
-      {"CODE=60021\r\n", "yes door-open 100/100/100/100"},
+      {"CODE=40021\r\n", "yes cover-open,door-open 100/100/100/100"},
+      {"CODE=60021\r\n", "yes cover-open,door-open 100/100/100/100"},
       {"CODE=10211\r\nCODE=40309\r\n", "yes toner-empty,toner-low 0/100/10/100"},
       {"CODE=40410\r\n", "yes other 100/0/100/100"},
       {"CODE=11213\r\n", "yes media-empty 100/100/100/100"},
