@@ -10,6 +10,7 @@
 #include <QString>
 #include <QtGlobal>
 #include <cctype>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -101,11 +102,16 @@ pappl_system_t* createSystem(int numOptions, cups_option_t* options, void*) {
   if (const char* v = cupsGetOption("server-options", numOptions, options); v && std::strstr(v, "no-tls"))
     soptions |= PAPPL_SOPTIONS_NO_TLS;
 
+  const char* spoolDir = cupsGetOption("spool-directory", numOptions, options);
+  if (spoolDir && ::mkdir(spoolDir, 0700) != 0 && errno != EEXIST) {
+    std::fprintf(stderr, "%s: cannot create %s: %s\n", kPrinterAppName, spoolDir, std::strerror(errno));
+    return nullptr;
+  }
   const char* logFile = cupsGetOption("log-file", numOptions, options);
   const char* systemName = cupsGetOption("system-name", numOptions, options);
   pappl_system_t* system = papplSystemCreate(
       soptions, systemName ? systemName : "HRV5720ZWB Printer Application", port, "_print,_universal",
-      cupsGetOption("spool-directory", numOptions, options), logFile ? logFile : "-", level,
+      spoolDir, logFile ? logFile : "-", level,
       cupsGetOption("auth-service", numOptions, options), false);
   if (!system) return nullptr;
   gSystem = system;
