@@ -111,8 +111,7 @@ pappl_system_t* createSystem(int numOptions, cups_option_t* options, void*) {
   const char* systemName = cupsGetOption("system-name", numOptions, options);
   pappl_system_t* system = papplSystemCreate(
       soptions, systemName ? systemName : "HRV5720ZWB Printer Application", port, "_print,_universal",
-      spoolDir, logFile ? logFile : "-", level,
-      cupsGetOption("auth-service", numOptions, options), false);
+      spoolDir, logFile ? logFile : "-", level, cupsGetOption("auth-service", numOptions, options), false);
   if (!system) return nullptr;
   gSystem = system;
   qInstallMessageHandler(qtMessage);
