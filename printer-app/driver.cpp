@@ -52,7 +52,12 @@ void finish(pappl_job_t* job) {
 
 bool startJob(pappl_job_t* job, pappl_pr_options_t* options, pappl_device_t* device) {
   auto r = std::make_unique<RasterJob>(planFor(job, options));
-  if (!beginPrinterJob(job, device, r->plan)) return false;
+  if (!beginPrinterJob(job, device, r->plan)) {
+    // A job canceled while it waited for the printer still tells the
+    // printer so, as the network filter does.
+    if (papplJobIsCanceled(job)) endPrinterJob(job, device);
+    return false;
+  }
   r->encoder.beginSession(r->out);
   const bool ok = flush(*r, device);
   papplJobSetData(job, r.release());

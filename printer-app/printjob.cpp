@@ -3,6 +3,7 @@
 #include <sys/utsname.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <string>

@@ -107,7 +107,10 @@ JobPlan planJob(const JobAttributes& job) {
   s.mediaType = choiceFor(kMediaTypes, job.mediaType, "PLAIN");
   s.inputSlot = choiceFor(kMediaSources, job.mediaSource, "AUTO");
 
-  if (job.sides == "two-sided-long-edge") {
+  if (job.pagesRepeatedForCopies) {
+    s.duplex = "None";
+    plan.page.sides = pxl::Sides::kOneSided;
+  } else if (job.sides == "two-sided-long-edge") {
     s.duplex = "DuplexNoTumble";
     plan.page.sides = pxl::Sides::kLongEdge;
   } else if (job.sides == "two-sided-short-edge") {

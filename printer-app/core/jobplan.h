@@ -44,7 +44,9 @@ struct JobAttributes {
   int resolution = 600;             // dots per inch, from printer-resolution or print-quality
   std::string quality = "normal";   // print-quality: "draft", "normal", "high"
   int copies = 1;
-  bool pagesRepeatedForCopies = false;  // PAPPL itself prints every copy (image documents)
+  // An image document: one page, of which PAPPL itself prints every copy.
+  // Copies of one page never share a sheet, so such pages go one-sided.
+  bool pagesRepeatedForCopies = false;
 };
 
 struct JobPlan {

@@ -98,9 +98,10 @@ TEST(JobPlan, IppAttributesBecomeHeaderChoicesAndPage) {
        "A4 A4 PLAIN AUTO None colour0 rgb 600dpi 600dpi x1 sides0 media 2"},
       {"copies go to the page", [](JobAttributes& j) { j.copies = 3; },
        "A4 A4 PLAIN AUTO None colour0 rgb 600dpi 600dpi x3 sides0 media 2"},
-      {"copies PAPPL repeats itself are not made twice",
+      {"copies of an image PAPPL repeats itself: not made twice, each on a sheet of its own",
        [](JobAttributes& j) {
          j.copies = 3;
+         j.sides = "two-sided-long-edge";
          j.pagesRepeatedForCopies = true;
        },
        "A4 A4 PLAIN AUTO None colour0 rgb 600dpi 600dpi x1 sides0 media 2"},
