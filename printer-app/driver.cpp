@@ -30,6 +30,7 @@ struct RasterJob {
   std::string out;
   RowConversion conversion = RowConversion::kNone;
   std::vector<uint8_t> row;
+  bool failed = false;  // a page could not be begun or sent
 
   explicit RasterJob(JobPlan p) : plan(std::move(p)), encoder(plan.dpi) {}
 };
@@ -42,6 +43,7 @@ bool flush(RasterJob& r, pappl_device_t* device, size_t atLeast = 0) {
   if (r.out.size() < atLeast) return true;
   const bool ok = writeToPrinter(device, r.out);
   r.out.clear();
+  r.failed = r.failed || !ok;
   return ok;
 }
 
@@ -55,7 +57,7 @@ bool startJob(pappl_job_t* job, pappl_pr_options_t* options, pappl_device_t* dev
   if (!beginPrinterJob(job, device, r->plan)) {
     // A job canceled while it waited for the printer still tells the
     // printer so, as the network filter does.
-    if (papplJobIsCanceled(job)) endPrinterJob(job, device);
+    if (papplJobIsCanceled(job)) endPrinterJob(job, device, false);
     return false;
   }
   r->encoder.beginSession(r->out);
@@ -74,6 +76,7 @@ bool startPage(pappl_job_t* job, pappl_pr_options_t* options, pappl_device_t* de
                 "Page %u: raster of %u bits per pixel in colour space %u is not printable.", page,
                 h.cupsBitsPerPixel, static_cast<unsigned>(h.cupsColorSpace));
     papplJobSetReasons(job, PAPPL_JREASON_DOCUMENT_UNPRINTABLE_ERROR, PAPPL_JREASON_NONE);
+    r.failed = true;
     return false;
   }
   pxl::PageSetup setup = r.plan.page;
@@ -86,6 +89,7 @@ bool startPage(pappl_job_t* job, pappl_pr_options_t* options, pappl_device_t* de
     papplLogJob(job, PAPPL_LOGLEVEL_ERROR, "Page %u: %ux%u pixels at %ux%u dpi is larger than a page can be.",
                 page, h.cupsWidth, h.cupsHeight, h.HWResolution[0], h.HWResolution[1]);
     papplJobSetReasons(job, PAPPL_JREASON_DOCUMENT_UNPRINTABLE_ERROR, PAPPL_JREASON_NONE);
+    r.failed = true;
     return false;
   }
   r.conversion = format->conversion;
@@ -114,14 +118,15 @@ bool endPage(pappl_job_t* job, pappl_pr_options_t*, pappl_device_t* device, unsi
 
 bool endJob(pappl_job_t* job, pappl_pr_options_t*, pappl_device_t* device) {
   RasterJob* r = rasterJob(job);
+  const bool whole = r && !r->failed && !papplJobIsCanceled(job);
   bool ok = true;
-  if (r && !papplJobIsCanceled(job)) {
+  if (whole) {
     r->encoder.endSession(r->out);
     ok = flush(*r, device);
   }
-  // Unsent data of a canceled job is dropped; the cancel sequence follows
-  // what the printer already has.
-  ok = endPrinterJob(job, device) && ok;
+  // A canceled or failed job ends with the cancel sequence after what the
+  // printer already has; what was not sent yet is dropped.
+  ok = endPrinterJob(job, device, whole && ok) && ok;
   finish(job);
   return ok;
 }

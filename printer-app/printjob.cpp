@@ -144,11 +144,14 @@ bool beginPrinterJob(pappl_job_t* job, pappl_device_t* device, JobPlan& plan) {
   return writeToPrinter(device, header.text);
 }
 
-bool endPrinterJob(pappl_job_t* job, pappl_device_t* device) {
-  const bool canceled = papplJobIsCanceled(job);
-  const bool written = writeToPrinter(device, canceled ? kPjlCancel : kPjlTrailer);
+bool endPrinterJob(pappl_job_t* job, pappl_device_t* device, bool sentWhole) {
+  const bool complete = sentWhole && !papplJobIsCanceled(job);
+  const bool written = writeToPrinter(device, complete ? kPjlTrailer : kPjlCancel);
   papplDeviceFlush(device);
-  papplJobSetMessage(job, "%s", canceled ? "打印任务被用户取消" : "打印任务完成");
+  if (complete)
+    papplJobSetMessage(job, "%s", "打印任务完成");
+  else if (papplJobIsCanceled(job))
+    papplJobSetMessage(job, "%s", "打印任务被用户取消");
   return written;
 }
 

@@ -29,8 +29,9 @@ JobPlan planFor(pappl_job_t* job, const pappl_pr_options_t* options);
 // was canceled meanwhile or the printer could not be written to.
 bool beginPrinterJob(pappl_job_t* job, pappl_device_t* device, JobPlan& plan);
 
-// The job trailer, or the cancel sequence for a canceled job.
-bool endPrinterJob(pappl_job_t* job, pappl_device_t* device);
+// The job trailer after a document sent whole; the cancel sequence after a
+// canceled job or one that failed on the way.
+bool endPrinterJob(pappl_job_t* job, pappl_device_t* device, bool sentWhole);
 
 bool writeToPrinter(pappl_device_t* device, std::string_view bytes);
 

@@ -100,6 +100,17 @@ expect "page1.colorspace=Gray"
 expect "end=trailer"
 expect "error=none"
 
+# A page the encoder does not take (CMYK) aborts the job; the printer gets
+# the cancel sequence.
+waitfor 60 idle
+before=$(simjobs)
+gs -q -dBATCH -dNOPAUSE -dSAFER -sDEVICE=pwgraster -r150 -dcupsColorSpace=6 -dcupsBitsPerColor=8 \
+  -sPAPERSIZE=a4 -sOutputFile="$work/cmyk.pwg" "$source/samples/sample.ps"
+ipptool -q -f "$work/cmyk.pwg" "$uri" "$work/print.test"
+check "a CMYK raster job reaches the simulator" waitfor 60 newjob "$before"
+check "the CMYK job ends with the cancel sequence" \
+  test "$(field "$(ls "$HRV_SIM_DIR"/job-*.prn | tail -1)" end)" = cancel
+
 # A multi-page PDF through cupsd and an "-m everywhere" queue.
 before=$(simjobs)
 gs -q -dBATCH -dNOPAUSE -dSAFER -sDEVICE=pdfwrite -sOutputFile="$work/doc.pdf" "$source/samples/sample.ps"

@@ -15,6 +15,7 @@
 #include "jobplan.h"
 #include "lockwait.h"
 #include "printerstatus.h"
+#include "rasterrow.h"
 
 namespace {
 
@@ -155,6 +156,38 @@ TEST(JobPlan, TablesOfferExactlyThePpdChoices) {
     for (const std::string& line : ppd[option]) fromPpd.insert(line.substr(0, line.find('/')));
     for (const KeywordChoice& k : *table) fromTable.insert(k.ppd);
     EXPECT_EQ(fromTable, fromPpd) << option;
+  }
+}
+
+TEST(RasterPages, TakenAsGrayOrRgbOrRefused) {
+  struct Case {
+    const char* name;
+    cups_cspace_t space;
+    unsigned bits;
+    bool mono;
+    const char* expected;  // format and the conversion of the pixel (R,G,B) = (200,100,50), or K 55
+  };
+  const Case cases[] = {
+      {"sRGB in colour", CUPS_CSPACE_SRGB, 24, false, "rgb none"},
+      {"sRGB in monochrome: luminance", CUPS_CSPACE_SRGB, 24, true, "gray 125"},
+      {"AdobeRGB", CUPS_CSPACE_ADOBERGB, 24, false, "rgb none"},
+      {"sGray", CUPS_CSPACE_SW, 8, false, "gray none"},
+      {"black is inverted", CUPS_CSPACE_K, 8, false, "gray 200"},
+      {"black 1-bit", CUPS_CSPACE_K, 1, false, "refused"},
+      {"CMYK", CUPS_CSPACE_CMYK, 32, false, "refused"},
+      {"16-bit sRGB", CUPS_CSPACE_SRGB, 48, false, "refused"},
+  };
+  for (const Case& c : cases) {
+    auto f = pageFormatFor(c.space, c.bits, c.mono);
+    std::string got = "refused";
+    if (f) {
+      got = f->format == hrv::pxl::PixelFormat::kRgb8 ? "rgb " : "gray ";
+      const uint8_t in[3] = {static_cast<uint8_t>(c.bits == 8 ? 55 : 200), 100, 50};
+      uint8_t out = 0;
+      convertRow(f->conversion, in, 1, &out);
+      got += f->conversion == RowConversion::kNone ? "none" : std::to_string(out);
+    }
+    EXPECT_EQ(got, c.expected) << c.name;
   }
 }
 
