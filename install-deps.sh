@@ -9,7 +9,7 @@ packages=(
   build-essential cmake pkg-config git clang-14 libclang-rt-14-dev
   googletest libgtest-dev
   # libraries the programs link
-  qtbase5-dev qtbase5-dev-tools libcups2-dev libusb-1.0-0-dev
+  qtbase5-dev qtbase5-dev-tools libcups2-dev libusb-1.0-0-dev libpappl-dev
   # printing system and rasterizer
   cups cups-client cups-bsd cups-ipp-utils cups-filters ghostscript
   # emulated USB, desktop session for the monitors, CJK glyphs
@@ -18,6 +18,9 @@ packages=(
   dbus-daemon
   # end-to-end harness
   util-linux iproute2 procps python3 poppler-utils faketime
+  # printer application: LPrint on the same PAPPL for comparison, headless
+  # Chromium for the web page's screenshot
+  lprint chromium
   # Debian package: cpack's dpkg-shlibdeps, lintian, the AppArmor parser that
   # checks the cupsd profile addition
   dpkg-dev lintian apparmor

@@ -110,4 +110,28 @@ inline constexpr int kTrayWaitRounds = 3;
 inline constexpr int kTrayWaitRoundMs = 4000;
 inline constexpr int kTrayWaitSliceMs = 100;
 
+// Printer application (hrv5720zwb-printer-app)
+inline constexpr const char kPrinterAppName[] = "hrv5720zwb-printer-app";
+inline constexpr const char kPrinterAppDriver[] = "hrv5720zwb";
+inline constexpr const char kPrinterAppMakeModel[] = "Vorn HRV5720ZWB";
+inline constexpr const char kPrinterAppDeviceId[] = "MFG:Vorn;MDL:HRV5720ZWB;CMD:PJL,PCLXL;";
+// Where the application keeps its printers and settings: the state folder
+// systemd gives the service, else this folder (as root) or the user's home.
+inline constexpr const char kPrinterAppStateDir[] = "/var/lib/hrv5720zwb-printer-app";
+inline constexpr const char kPrinterAppStateFile[] = "hrv5720zwb-printer-app.state";
+inline constexpr const char kPrinterAppUserStateFile[] = ".hrv5720zwb-printer-app.state";
+// The printer on USB as a device of its own scheme, talked to through
+// usb_communicate (PAPPL's own USB support needs the printer class's device
+// id request, which this printer is not known to answer).
+inline constexpr const char kPrinterAppUsbScheme[] = "hrvusb";
+inline constexpr const char kPrinterAppUsbUri[] = "hrvusb://Vorn/HRV5720ZWB";
+// USB print data goes in writes of one bulk packet: a write the printer did
+// not take within the channel's time-out carried nothing and is sent again,
+// for as long as this many seconds without progress.
+inline constexpr unsigned kPrinterAppUsbPacket = 512;
+inline constexpr int kPrinterAppUsbStallSeconds = 60;
+// Status answers: how long a status query waits for the printer's reply
+// (the query runs while an IPP client waits for the printer's attributes).
+inline constexpr int kPrinterAppStatusReplyMs = 1000;
+
 }  // namespace hrv

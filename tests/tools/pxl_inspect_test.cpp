@@ -169,7 +169,25 @@ TEST(HandBuiltStreams, FaultsAreFoundWithTheirKind) {
     body(b);
     return b.op(0x44).end().str();
   };
+  // A gray image of 4 x 2 pixels (rows padded to 4 bytes) read with one block.
+  auto image = [&withPage](uint16_t rows, uint8_t mode, const std::string& data, bool end = true) {
+    return withPage([=](PxlBuilder& b) {
+      b.ub(1).attr(3).op(0x6A).ub(2).attr(98).ub(0).attr(100).u16(4).attr(108).u16(2).attr(107);
+      b.u16xy(4, 2).attr(103).op(0xB0).u16(0).attr(109).u16(rows).attr(99).ub(mode).attr(101).op(0xB1);
+      b.data(data);
+      if (end) b.op(0xB2);
+    });
+  };
   std::vector<FaultCase> cases = {
+      {"image data shorter than its rows", image(2, 0, "abcd"), ErrorKind::kMalformed,
+       "decodes to 4 bytes, not 8"},
+      {"RLE image data longer than its rows", image(2, 1, "\x81x"), ErrorKind::kMalformed,
+       "decodes to more than 8 bytes"},
+      {"ReadImage past the image's rows", image(3, 0, std::string(12, 'x')), ErrorKind::kMalformed,
+       "rows 0 to 3 after 0"},
+      {"EndImage before the last row", image(1, 0, "abcd"), ErrorKind::kMalformed, "after 1 of its 2 rows"},
+      {"EndPage inside an image", image(2, 0, std::string(8, 'x'), false), ErrorKind::kMalformed,
+       "EndPage inside an image"},
       {"reserved tag", withPage([](PxlBuilder& b) { b.raw("\x45"); }), ErrorKind::kMalformed,
        "unknown tag 0x45"},
       {"attribute id without value", withPage([](PxlBuilder& b) { b.attr(3).op(0x6A); }),

@@ -1,5 +1,7 @@
 #include "job_stream.h"
 
+#include "rle.h"
+
 #include <algorithm>
 #include <cctype>
 #include <cmath>
@@ -93,10 +95,15 @@ std::string pageDuplex(const Operator& op) {
   return "unspecified";
 }
 
-// Walks the operators of the stream and keeps sessions and pages.
+void addDistinct(std::vector<std::string>& list, std::string item) {
+  if (std::find(list.begin(), list.end(), item) == list.end()) list.push_back(std::move(item));
+}
+
+// Walks the operators of the stream and keeps sessions, pages and images.
 class StreamWalker {
  public:
-  explicit StreamWalker(JobReport& report) : report_(report) {}
+  StreamWalker(JobReport& report, std::string_view body, ImageSink* sink)
+      : report_(report), body_(body), sink_(sink) {}
 
   // False with `message` set when the operator is out of place.
   bool take(const Operator& op, std::string& message) {
@@ -152,7 +159,12 @@ class StreamWalker {
           message = "EndPage without BeginPage";
           return false;
         }
+        if (image_.open) {
+          message = "EndPage inside an image";
+          return false;
+        }
         inPage_ = false;
+        colorSpace_ = value::kGray;
         report_.pages.back().ended = true;
         report_.pages.back().copies = enumValue(op.find(attr::kPageCopies), 0);
         ++report_.completePages;
@@ -160,11 +172,33 @@ class StreamWalker {
       case tag::kSetColorSpace:
         if (inPage_) {
           if (const Attribute* a = op.find(attr::kColorSpace)) {
-            std::string space = colorSpaceName(enumValue(a, 255));
-            auto& spaces = report_.pages.back().colorSpaces;
-            if (std::find(spaces.begin(), spaces.end(), space) == spaces.end()) spaces.push_back(space);
+            colorSpace_ = enumValue(a, 255);
+            addDistinct(report_.pages.back().colorSpaces, colorSpaceName(colorSpace_));
           }
         }
+        break;
+      case tag::kSetCursor:
+        if (const Attribute* a = op.find(attr::kPoint); a && a->value.shape == Shape::kXy) {
+          cursorX_ = a->value.numbers[0];
+          cursorY_ = a->value.numbers[1];
+        }
+        break;
+      case tag::kBeginImage:
+        return beginImage(op, message);
+      case tag::kReadImage:
+        return readImage(op, message);
+      case tag::kEndImage:
+        if (!image_.open) {
+          message = "EndImage without BeginImage";
+          return false;
+        }
+        if (image_.rows != image_.height) {
+          message = "image ends after " + std::to_string(image_.rows) + " of its " +
+                    std::to_string(image_.height) + " rows";
+          return false;
+        }
+        image_.open = false;
+        ++report_.pages.back().images;
         break;
       default:
         break;
@@ -176,9 +210,91 @@ class StreamWalker {
   bool anySession() const { return !report_.sessions.empty(); }
 
  private:
+  struct Image {
+    bool open = false;
+    unsigned width = 0, height = 0;
+    unsigned bitsPerPixel = 0;  // 0: a layout this reader does not decode
+    unsigned components = 0;    // of a direct-pixel 8-bit image, else 0
+    double x = 0, y = 0;
+    unsigned rows = 0;  // read so far
+  };
+
+  bool beginImage(const Operator& op, std::string& message) {
+    if (!inPage_ || image_.open) {
+      message = inPage_ ? "BeginImage inside an image" : "BeginImage outside a page";
+      return false;
+    }
+    image_ = Image{};
+    image_.open = true;
+    image_.width = enumValue(op.find(attr::kSourceWidth), 0);
+    image_.height = enumValue(op.find(attr::kSourceHeight), 0);
+    image_.x = cursorX_;
+    image_.y = cursorY_;
+    static constexpr unsigned kDepthBits[] = {1, 4, 8};
+    unsigned depth = enumValue(op.find(attr::kColorDepth), 99);
+    bool direct = enumValue(op.find(attr::kColorMapping), 99) == value::kDirectPixel;
+    unsigned components = direct ? colorComponents(colorSpace_) : 1;
+    if (depth < 3 && components > 0) image_.bitsPerPixel = kDepthBits[depth] * components;
+    if (direct && depth == value::k8Bit) image_.components = components;
+    return true;
+  }
+
+  bool readImage(const Operator& op, std::string& message) {
+    if (!image_.open) {
+      message = "ReadImage outside an image";
+      return false;
+    }
+    unsigned start = enumValue(op.find(attr::kStartLine), 0);
+    unsigned count = enumValue(op.find(attr::kBlockHeight), 0);
+    unsigned mode = enumValue(op.find(attr::kCompressMode), value::kNoCompression);
+    unsigned pad = enumValue(op.find(attr::kPadBytesMultiple), 4);
+    if (start != image_.rows || count > image_.height - image_.rows) {
+      message = "ReadImage of rows " + std::to_string(start) + " to " + std::to_string(start + count) +
+                " after " + std::to_string(image_.rows) + " of the image's " + std::to_string(image_.height) +
+                " rows";
+      return false;
+    }
+    PageInfo& page = report_.pages.back();
+    addDistinct(page.compressions, compressionName(mode));
+    bool decodable = mode == value::kNoCompression || mode == value::kRLECompression;
+    if (image_.bitsPerPixel > 0 && decodable && pad >= 1 && pad <= 4) {
+      size_t rowBytes = (size_t{image_.width} * image_.bitsPerPixel + 7) / 8;
+      size_t padded = (rowBytes + pad - 1) / pad * pad;
+      size_t expected = padded * count;
+      std::string_view data = body_.substr(op.dataOffset, op.dataLength);
+      rows_.clear();
+      if (mode == value::kNoCompression)
+        rows_.assign(data);
+      else if (!rleDecode(data, expected, rows_))
+        rows_.append(expected + 1, '\0');  // reported as too long or cut below
+      if (rows_.size() != expected) {
+        message = "image data of " + std::to_string(count) + " rows decodes to " +
+                  (rows_.size() > expected ? std::string("more than ") : std::string()) +
+                  std::to_string(std::min(rows_.size(), expected)) + " bytes, not " +
+                  std::to_string(expected);
+        return false;
+      }
+      if (sink_ && image_.components > 0) {
+        for (unsigned i = 0; i < count; ++i)
+          sink_->row(page.number, static_cast<unsigned>(image_.x),
+                     static_cast<unsigned>(image_.y) + start + i, image_.components,
+                     std::string_view(rows_).substr(i * padded, rowBytes));
+      }
+    }
+    image_.rows += count;
+    page.imageRows += count;
+    return true;
+  }
+
   JobReport& report_;
+  std::string_view body_;
+  ImageSink* sink_;
   bool inSession_ = false;
   bool inPage_ = false;
+  unsigned colorSpace_ = value::kGray;
+  double cursorX_ = 0, cursorY_ = 0;
+  Image image_;
+  std::string rows_;
 };
 
 void setError(JobReport& r, ErrorKind kind, size_t offset, std::string message) {
@@ -294,7 +410,7 @@ Ending detectEnding(std::string_view data) {
   return Ending::kNone;
 }
 
-JobReport analyzeJob(std::string_view data) {
+JobReport analyzeJob(std::string_view data, ImageSink* sink) {
   JobReport r;
   r.size = data.size();
   r.ending = detectEnding(data);
@@ -336,7 +452,7 @@ JobReport analyzeJob(std::string_view data) {
     }
     if (pos != 0) {
       Reader reader(body, pos, r.streamHeader.binding);
-      StreamWalker walker(r);
+      StreamWalker walker(r, body, sink);
       Operator op;
       Reader::Status status;
       std::string message;

@@ -1,6 +1,7 @@
 // A captured print job taken apart: lock requests and PJL lines ahead of the
-// PCL XL stream, the stream header, sessions and pages of the PCL XL stream,
-// the PJL lines after it and the job's ending (trailer or cancel sequence).
+// PCL XL stream, the stream header, sessions, pages and images of the PCL XL
+// stream (image data decoded and checked against the image's size), the PJL
+// lines after it and the job's ending (trailer or cancel sequence).
 // No I/O: the caller passes the job's bytes.
 #pragma once
 
@@ -66,6 +67,17 @@ struct PageInfo {
   std::vector<std::string> colorSpaces;  // distinct, in the order they were set
   unsigned copies = 0;                   // PageCopies of EndPage, 0 when absent
   bool ended = false;
+  unsigned images = 0;                    // BeginImage/EndImage pairs
+  unsigned imageRows = 0;                 // rows of image data read (all images)
+  std::vector<std::string> compressions;  // distinct CompressMode names of ReadImage
+};
+
+// Receives the decoded rows of the pages' direct-pixel 8-bit images (gray or
+// RGB), without their padding, placed at the image's cursor position.
+class ImageSink {
+ public:
+  virtual ~ImageSink() = default;
+  virtual void row(int page, unsigned x, unsigned y, unsigned components, std::string_view pixels) = 0;
 };
 
 struct JobReport {
@@ -91,6 +103,6 @@ struct JobReport {
   bool ok() const { return errorKind == ErrorKind::kNone; }
 };
 
-JobReport analyzeJob(std::string_view data);
+JobReport analyzeJob(std::string_view data, ImageSink* sink = nullptr);
 
 }  // namespace hrv::pxl

@@ -1,6 +1,6 @@
-// PCL XL binary stream reader: tags, attribute ids, enumerations and a reader
-// that turns the binary framing into operators with their attribute lists and
-// embedded data. No I/O: it works on bytes held by the caller.
+// PCL XL binary stream reader: turns the binary framing into operators with
+// their attribute lists and embedded data. No I/O: it works on bytes held by
+// the caller. Tags, attribute ids and names are the encoder's (protocol.h).
 #pragma once
 
 #include <cstddef>
@@ -9,59 +9,9 @@
 #include <string_view>
 #include <vector>
 
+#include "protocol.h"
+
 namespace hrv::pxl {
-
-// Tag bytes.
-namespace tag {
-inline constexpr uint8_t kEsc = 0x1B;  // first byte of the universal exit language
-inline constexpr uint8_t kBeginSession = 0x41;
-inline constexpr uint8_t kEndSession = 0x42;
-inline constexpr uint8_t kBeginPage = 0x43;
-inline constexpr uint8_t kEndPage = 0x44;
-inline constexpr uint8_t kVendorUnique = 0x46;
-inline constexpr uint8_t kReadFontHeader = 0x50;
-inline constexpr uint8_t kReadChar = 0x53;
-inline constexpr uint8_t kReadStream = 0x5C;
-inline constexpr uint8_t kSetColorSpace = 0x6A;
-inline constexpr uint8_t kBezierPath = 0x93;
-inline constexpr uint8_t kBezierRelPath = 0x95;
-inline constexpr uint8_t kLinePath = 0x9B;
-inline constexpr uint8_t kLineRelPath = 0x9D;
-inline constexpr uint8_t kReadImage = 0xB1;
-inline constexpr uint8_t kReadRastPattern = 0xB4;
-inline constexpr uint8_t kScanLineRel = 0xB9;
-inline constexpr uint8_t kPassthrough = 0xBF;
-inline constexpr uint8_t kUByte = 0xC0;       // scalars 0xC0..0xC5
-inline constexpr uint8_t kUByteArray = 0xC8;  // arrays 0xC8..0xCD
-inline constexpr uint8_t kUByteXy = 0xD0;     // xy pairs 0xD0..0xD5
-inline constexpr uint8_t kUByteBox = 0xE0;    // boxes 0xE0..0xE5
-inline constexpr uint8_t kAttrUByte = 0xF8;
-inline constexpr uint8_t kAttrUInt16 = 0xF9;
-inline constexpr uint8_t kDataLength = 0xFA;
-inline constexpr uint8_t kDataLengthByte = 0xFB;
-}  // namespace tag
-
-// Attribute ids used by the inspector.
-namespace attr {
-inline constexpr uint16_t kColorSpace = 3;
-inline constexpr uint16_t kMediaSize = 37;
-inline constexpr uint16_t kMediaSource = 38;
-inline constexpr uint16_t kOrientation = 40;
-inline constexpr uint16_t kCustomMediaSize = 47;
-inline constexpr uint16_t kCustomMediaSizeUnits = 48;
-inline constexpr uint16_t kPageCopies = 49;
-inline constexpr uint16_t kSimplexPageMode = 52;
-inline constexpr uint16_t kDuplexPageMode = 53;
-inline constexpr uint16_t kDuplexPageSide = 54;
-inline constexpr uint16_t kNumberOfPoints = 77;
-inline constexpr uint16_t kPointType = 80;
-inline constexpr uint16_t kCharDataSize = 163;
-inline constexpr uint16_t kFontHeaderLength = 167;
-inline constexpr uint16_t kStreamDataLength = 140;
-inline constexpr uint16_t kVUDataLength = 146;
-inline constexpr uint16_t kMeasure = 134;
-inline constexpr uint16_t kUnitsPerMeasure = 137;
-}  // namespace attr
 
 enum class Binding { kBigEndian, kLittleEndian };
 
@@ -134,15 +84,5 @@ class Reader {
   size_t errorOffset_ = 0;
   std::string error_;
 };
-
-// Names for reports; nullptr (or a numbered fallback) for unknown values.
-const char* operatorName(uint8_t tag);
-const char* attributeName(uint16_t id);
-std::string mediaSizeName(unsigned code);
-std::string colorSpaceName(unsigned code);
-std::string mediaSourceName(unsigned code);
-std::string orientationName(unsigned code);
-const char* measureName(unsigned code);  // "inch", "mm", "0.1mm", nullptr
-bool isDataOperator(uint8_t tag);        // may be followed by embedded data
 
 }  // namespace hrv::pxl

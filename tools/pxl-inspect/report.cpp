@@ -144,6 +144,9 @@ std::string formatSummary(const JobReport& r) {
     put(k + "orientation", p.orientation);
     put(k + "duplex", p.duplex);
     put(k + "copies", std::to_string(p.copies));
+    put(k + "images", std::to_string(p.images));
+    put(k + "image_rows", std::to_string(p.imageRows));
+    put(k + "compression", join(p.compressions, ",", "none"));
     put(k + "complete", p.ended ? "yes" : "no");
   }
   std::vector<const PjlItem*> tail = pjlLines(r.trailer);
@@ -197,8 +200,9 @@ std::string formatReport(const JobReport& r, std::string_view name) {
   for (const PageInfo& p : r.pages) {
     line("  page " + std::to_string(p.number) + ": " + p.media + ", " + pageResolution(r, p) +
          " dpi, colour " + join(p.colorSpaces, "+", "none") + ", source " + p.source + ", " + p.orientation +
-         ", " + p.duplex + (p.copies ? ", copies " + std::to_string(p.copies) : std::string()) +
-         (p.ended ? "" : "   [no EndPage]"));
+         ", " + p.duplex + (p.copies ? ", copies " + std::to_string(p.copies) : std::string()) + ", " +
+         std::to_string(p.images) + " images of " + std::to_string(p.imageRows) + " rows (" +
+         join(p.compressions, "+", "no data") + ")" + (p.ended ? "" : "   [no EndPage]"));
   }
   std::vector<const PjlItem*> tail = pjlLines(r.trailer);
   line("PJL after the PCL XL stream: " + std::to_string(tail.size()) + " lines");
