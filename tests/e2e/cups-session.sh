@@ -39,21 +39,7 @@ cp -a /usr/share/cups/model/. "$stage/model/" 2>/dev/null || true
 cp "$root"/usr/share/cups/model/*.ppd "$stage/model/"
 mkdir -p "$stage/etc/ppd" "$stage/etc/ssl"
 cp "$here/cupsd.conf" "$stage/etc/cupsd.conf"
-cat > "$stage/etc/cups-files.conf" <<CONF
-User lp
-Group lp
-SystemGroup root
-RequestRoot /var/spool/cups
-TempDir /var/spool/cups/tmp
-CacheDir /var/cache/cups
-StateDir /run/cups
-ServerBin /usr/lib/cups
-ServerRoot /etc/cups
-ErrorLog /var/log/cups/error_log
-AccessLog /var/log/cups/access_log
-PageLog /var/log/cups/page_log
-FileDevice No
-CONF
+cp "$here/cups-files.conf" "$stage/etc/cups-files.conf"
 echo "ready" > "$stage/sim/lock-script"
 echo "10001" > "$stage/sim/status-script"
 chmod 755 "$stage" "$stage"/*
