@@ -1,6 +1,5 @@
-// The USB filter's job files as the monitor reads them: any bytes as the
-// printerInfo text (settings and their display texts) and as the
-// printerState text (the most important "CODE=" line).
+// The USB filter's job files as the monitor reads them: any bytes as printerInfo
+// (settings, display texts) and as printerState (the most important "CODE=" line).
 #include <QByteArray>
 #include <QString>
 #include <algorithm>
@@ -19,10 +18,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::string plain = content;
   plain.erase(std::remove(plain.begin(), plain.end(), '\r'), plain.end());
 
-  // A setting is its default, or the text between the first and second ":" of
-  // one line without the ";" that ends it; a key the file never names keeps
-  // its default. A display text is one of its table's (at most 14
-  // characters) or the value itself.
+  // A setting is its default (kept when no line names it), or the text between
+  // the first and second ":" of a line without the ";" ending it. A display
+  // text is its table's (at most 14 characters) or the value itself.
   const hrv::PrinterInfo info = hrv::parsePrinterInfo(content), defaults;
   const JobInfoTexts texts = jobInfoTexts(info);
   const struct {
@@ -48,15 +46,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
 
   // The filter's lines after anything: the later line for a key wins.
-  const JobInfoTexts after = jobInfoTexts(hrv::parsePrinterInfo(
-      content + "\n" + hrv::printerInfoText({"2400dpi", "A5L", "MPTRAY", "ENVTHICK", "DuplexNoTumble"})));
-  FUZZ_CHECK(after.resolution == QStringLiteral("HQ1200dpi") && after.pageSize == QStringLiteral("A5长边") &&
-                 after.inputSlot == QStringLiteral("多功能纸盒") &&
-                 after.mediaType == QStringLiteral("厚信封") && after.duplex == QStringLiteral("长边翻转"),
-             "appended settings lost");
+  const hrv::PrinterInfo job{"2400dpi", "A5L", "MPTRAY", "ENVTHICK", "DuplexNoTumble"};
+  FUZZ_CHECK(
+      printerInfoText(hrv::parsePrinterInfo(content + "\n" + printerInfoText(job))) == printerInfoText(job),
+      "appended settings lost");
 
-  // printerState: the first line of the highest class, or nothing; a
-  // forbidden outside connection reported last still ranks first.
+  // printerState: the first line of the highest class; an alarm last still ranks first.
   const QByteArray bytes(content.data(), static_cast<int>(size));
   const QString chosen = choosePrinterStateLine(bytes);
   int best = 0;
