@@ -28,14 +28,8 @@ void closeFd(int& fd) {
 }
 
 // The last bytes of a stream, readable in a failure message.
-std::string tailOf(const std::string& s, size_t n = 48) {
-  std::string out;
-  for (unsigned char c : s.substr(s.size() > n ? s.size() - n : 0)) {
-    char hex[8];
-    std::snprintf(hex, sizeof hex, "\\x%02X", c);
-    out += c >= 0x20 && c < 0x7F ? std::string(1, static_cast<char>(c)) : hex;
-  }
-  return out;
+std::string tailOf(const std::string& s) {
+  return hrv::printable(s.substr(s.size() > 48 ? s.size() - 48 : 0));
 }
 
 }  // namespace
