@@ -42,13 +42,7 @@ struct Tally {
   }
 };
 
-class Faults : public FilterJobTest {
- protected:
-  void SetUp() override {
-    FilterJobTest::SetUp();
-    useSpool(heavyDocument(8, 600));  // about 33 blocks of 256 KiB
-  }
-};
+using Faults = FilterJobTest;
 
 }  // namespace
 
@@ -56,6 +50,7 @@ class Faults : public FilterJobTest {
 // pass (a 1 s drain time-out when silent, a 500 ms pause each), the eleventh
 // cancels the job; one OK in between starts the count again.
 TEST_F(Faults, BackendStopsAnsweringDrainRequests) {
+  useSpool(heavyDocument(8, 600));  // about 33 blocks of 256 KiB
   const struct {
     const char* what;
     std::function<int(int)> status;  // -1: no answer at all
@@ -130,6 +125,7 @@ TEST_F(Faults, RasterizerFails) {
 // The backend closes its end mid-job, or there is none from the start: the
 // job is not printed, and not cancelled with the scheduler.
 TEST_F(Faults, BackendGoesAway) {
+  useSpool(heavyDocument(8, 600));
   Tally tally("backend-goes-away");
   auto run = start(false);
   ASSERT_TRUE(run->waitForDrains(1));
@@ -154,7 +150,6 @@ TEST_F(Faults, BackendGoesAway) {
 // byte is left, so opens work and writes fail, or no file can be created, so
 // every open fails after its retries. The job still prints.
 TEST_F(Faults, JobFileFoldersFull) {
-  useSpool(heavyDocument(2, 300));
   Tally tally("jobfile-dirs-full");
   for (const std::string variant : {"usb", "net"}) {
     for (const std::string mode : {"bytes", "inodes"}) {

@@ -35,26 +35,14 @@ long long msSince(std::chrono::steady_clock::time_point t0) {
   return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - t0).count();
 }
 
-class FilterBinary : public FilterJobTest {
- protected:
-  void SetUp() override {
-    FilterJobTest::SetUp();
-    useSpool(kDocument);
-  }
-};
-
-class Cancel : public FilterJobTest {
- protected:
-  void SetUp() override {
-    FilterJobTest::SetUp();
-    useSpool(heavyDocument(8, 600));
-  }
-};
+using FilterBinary = FilterJobTest;
+using Cancel = FilterJobTest;
 
 }  // namespace
 
 // A secure-print job: the PIN reaches the printer but not the log.
 TEST_F(FilterBinary, UsbJob) {
+  useSpool(kDocument);
   const RunResult r =
       start(false,
             "PageSize=Letter Duplex=DuplexTumble Resolution=1200dpi Passwd1=8 Passwd2=6 Passwd3=3 Passwd4=5")
@@ -110,6 +98,7 @@ TEST_F(FilterBinary, UsbJob) {
 // control lines), then busy and ready in one read: asked again after each
 // but the last, and no reply becomes a control line of the log.
 TEST_F(FilterBinary, NetworkJobWaitsForTheLockAndUsesItsOwnFiles) {
+  useSpool(kDocument);
   const char* replies[] = {"", "CODE=0000A\r\n", "x\nSTATE: +forged\nERROR: forged\rCODE=00002\n",
                            "junk CODE=00002 CODE=00001\r\n"};
   const RunResult r = start(true, "ColorMode=Mono Resolution=2400dpi",
@@ -185,6 +174,7 @@ TEST_F(FilterBinary, RefusedPasswordWaitsTenMinutesThenExitsOneWithoutJobFiles) 
 // in, and its effects come in their order: cancel sequence, end state, log
 // line, the scheduler asked; no Ghostscript is left behind.
 TEST_F(Cancel, TakesEffectAtOnceWhereverTheFilterWaits) {
+  useSpool(heavyDocument(8, 600));
   const BackendScript neverAnswers{[](int) { return -1; }},
       timesOut{[](int) { return 3; }},  // 3: a 500 ms pause
       silentPrinter{[](int) { return 1; }, [](int) { return std::string(); }},
@@ -251,6 +241,7 @@ TEST_F(Cancel, TakesEffectAtOnceWhereverTheFilterWaits) {
 // The backend stops reading (a full pipe) and then a cancel comes: the cancel
 // sequence cannot go out, but the cancel path still finishes.
 TEST_F(Cancel, FinishesWhenTheBackendNoLongerReads) {
+  useSpool(heavyDocument(8, 600));
   auto run = start(false);
   run->paused = true;
   ASSERT_TRUE(run->waitForError("INFO:打印机正在打印"));
