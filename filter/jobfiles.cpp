@@ -5,14 +5,8 @@
 
 namespace hrv {
 
-std::string printerInfoText(const JobSettings& s) {
-  std::string t;
-  t += "resolution:" + std::string(s.enhance1200 ? "1200dpi" : s.resolution) + ";\n";
-  t += "papersize:" + s.pageSize + ";\n";
-  t += "inputslot:" + s.inputSlot + ";\n";
-  t += "mediatype:" + s.mediaType + ";\n";
-  t += "duplex:" + s.duplex + ";\n";
-  return t;
+PrinterInfo printerInfoFor(const JobSettings& s) {
+  return {s.enhance1200 ? "1200dpi" : s.resolution, s.pageSize, s.inputSlot, s.mediaType, s.duplex};
 }
 
 namespace {
@@ -85,7 +79,7 @@ bool writePrinterInfo(const std::string& path, const JobSettings& s, Logger& log
   log.printf("DEBUG:%spaperTray=%s\n", kTag, s.inputSlot.c_str());
   log.printf("DEBUG:%spaperType=%s\n", kTag, s.mediaType.c_str());
   log.printf("DEBUG:%sDuplex=%s\n", kTag, s.duplex.c_str());
-  writeAll(f, printerInfoText(s));
+  writeAll(f, printerInfoText(printerInfoFor(s)));
   return true;
 }
 

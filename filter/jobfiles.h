@@ -1,5 +1,6 @@
-// The job files the status monitors read (printerInfo, printerState) and the
-// job log (print_log): their exact texts and the opening rule.
+// Writing the job files the status monitors read (printerInfo, printerState,
+// whose texts jobrecord.h defines) and the job log (print_log): the log's
+// texts and the opening rule.
 #pragma once
 
 #include <cstdio>
@@ -7,15 +8,11 @@
 #include <memory>
 #include <string>
 
+#include "jobrecord.h"
 #include "log.h"
 #include "settings.h"
 
 namespace hrv {
-
-inline constexpr const char kStatePrinting[] = "CODE=10023";
-inline constexpr const char kStateReady[] = "CODE=10001";
-inline constexpr const char kStatePasswdError[] = "CODE=99999";
-inline constexpr const char kStateCommunicateError[] = "CODE=44444";
 
 inline constexpr const char kLogJobDone[] = "\n打印任务完成\n";
 inline constexpr const char kLogJobCancelled[] = "\n打印任务被用户取消\n";
@@ -32,8 +29,9 @@ struct LogRecord {
   int pages = 0;
 };
 
-// The five lines of printerInfo.
-std::string printerInfoText(const JobSettings& s);
+// What printerInfo records of a job: its choices, "1200dpi" for a job
+// rendered at 600 dpi and enhanced.
+PrinterInfo printerInfoFor(const JobSettings& s);
 
 // The job record appended to print_log. User and title cannot add lines:
 // their control bytes become blanks.

@@ -1,5 +1,5 @@
-// One side-channel message from the backend, parsed into a data buffer of
-// exactly the size the filter offers (so a copy past it is caught).
+// One side-channel message from the backend, parsed as libcups does into a
+// data buffer of exactly the size offered (so a copy past it is caught).
 #include <cstring>
 #include <memory>
 
@@ -11,31 +11,26 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const int expect = in.byte() % 13;
   // The filter offers 1, 512 or 10240 bytes; any size up to a full message.
   const int offered = (in.byte() << 8 | in.byte()) % 65540;
-  std::string_view msgBytes = in.rest();
-  // The message in a buffer of its own size.
-  std::unique_ptr<unsigned char[]> msg(new unsigned char[msgBytes.size() + 1]);
-  std::memcpy(msg.get(), msgBytes.data(), msgBytes.size());
+  const std::string_view bytes = in.rest();
+  std::unique_ptr<unsigned char[]> msg(new unsigned char[bytes.size() + 1]);  // its own size
+  std::memcpy(msg.get(), bytes.data(), bytes.size());
   std::unique_ptr<char[]> buffer(new char[offered > 0 ? offered : 1]);
-
   int len = offered;
-  const int status = hrv::parseSideChannelMessage(msg.get(), msgBytes.size(), expect, buffer.get(), &len);
+  const int status = hrv::parseSideChannelMessage(msg.get(), bytes.size(), expect, buffer.get(), &len);
 
-  const bool usable = msgBytes.size() >= 4 && msg[0] >= 1 && msg[0] < 12;
-  FUZZ_CHECK(usable == (status >= 0), "status %d for a message of %zu bytes", status, msgBytes.size());
-  FUZZ_CHECK(status >= -1 && status <= 255, "status %d", status);
+  const bool usable = bytes.size() >= 4 && msg[0] >= 1 && msg[0] < 12;
+  FUZZ_CHECK(usable == (status >= 0) && status >= -1 && status <= 255, "status %d for %zu bytes", status,
+             bytes.size());
   FUZZ_CHECK(len >= 0 && len <= offered, "data length %d of %d", len, offered);
-  if (usable) {
-    const int declared = msg[2] << 8 | msg[3];
-    if (declared <= offered && static_cast<size_t>(declared) <= msgBytes.size() - 4) {
-      FUZZ_CHECK(len == declared, "data length %d, message says %d", len, declared);
-      FUZZ_CHECK(std::memcmp(buffer.get(), msg.get() + 4, static_cast<size_t>(len)) == 0, "data not copied");
-    } else {
-      // Too big for the buffer, or longer than what arrived.
-      FUZZ_CHECK(len == offered, "data length changed to %d", len);
-      FUZZ_CHECK(status == hrv::kScTooBig || status == hrv::kScBadMessage, "status %d", status);
-    }
+  if (!usable) return 0;
+  const int declared = msg[2] << 8 | msg[3];
+  if (declared <= offered && static_cast<size_t>(declared) <= bytes.size() - 4) {
+    FUZZ_CHECK(len == declared, "data length %d, message says %d", len, declared);
+    FUZZ_CHECK(std::memcmp(buffer.get(), msg.get() + 4, static_cast<size_t>(len)) == 0, "data not copied");
+  } else {  // too big for the buffer, or longer than what arrived
+    FUZZ_CHECK(len == offered && (status == hrv::kScTooBig || status == hrv::kScBadMessage), "%d, %d", len,
+               status);
   }
-  if (usable && msg[0] != expect)
-    FUZZ_CHECK(status == hrv::kScBadMessage, "wrong command, status %d", status);
+  if (msg[0] != expect) FUZZ_CHECK(status == hrv::kScBadMessage, "wrong command, status %d", status);
   return 0;
 }

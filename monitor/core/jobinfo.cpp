@@ -85,15 +85,6 @@ QString lookUp(const DisplayRow (&rows)[N], const QString& raw) {
   return raw;
 }
 
-// The lines of a file read in text mode. A zero byte is a character of its
-// line like any other (QString::fromUtf8 of a whole QByteArray would stop
-// there).
-QStringList textLines(const QByteArray& content) {
-  QByteArray text = content;
-  text.replace('\r', QByteArray());
-  return QString::fromUtf8(text.constData(), text.size()).split(QLatin1Char('\n'));
-}
-
 bool readWholeFile(const QString& path, QByteArray* content) {
   QFile file(path);
   if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) {
@@ -123,45 +114,21 @@ QString duplexText(const QString& raw) {
   return lookUp(kDuplexRows, raw);
 }
 
-JobInfoTexts jobInfoTexts(const JobSettings& s) {
+JobInfoTexts jobInfoTexts(const PrinterInfo& s) {
+  auto text = [](const std::string& v) { return QString::fromUtf8(v.data(), static_cast<int>(v.size())); };
   JobInfoTexts t;
-  t.resolution = resolutionText(s.resolution);
-  t.mediaType = mediaTypeText(s.mediatype);
-  t.pageSize = paperSizeText(s.papersize);
-  t.inputSlot = inputSlotText(s.inputslot);
-  t.duplex = duplexText(s.duplex);
+  t.resolution = resolutionText(text(s.resolution));
+  t.mediaType = mediaTypeText(text(s.mediaType));
+  t.pageSize = paperSizeText(text(s.paperSize));
+  t.inputSlot = inputSlotText(text(s.inputSlot));
+  t.duplex = duplexText(text(s.duplex));
   return t;
 }
 
-JobSettings parseJobSettings(const QByteArray& content) {
-  JobSettings s;
-  const struct {
-    const char* key;
-    QString JobSettings::*value;
-  } keys[] = {
-      {"resolution", &JobSettings::resolution}, {"papersize", &JobSettings::papersize},
-      {"inputslot", &JobSettings::inputslot},   {"mediatype", &JobSettings::mediatype},
-      {"duplex", &JobSettings::duplex},
-  };
-  for (const QString& line : textLines(content)) {
-    for (const auto& k : keys) {
-      if (!line.contains(QLatin1String(k.key), Qt::CaseSensitive)) continue;
-      const QStringList pieces = line.split(QLatin1Char(':'));
-      QString value = pieces.size() > 1 ? pieces.at(1) : QString();
-      // The filter ends every value with ";".
-      while (value.endsWith(QLatin1Char(';'))) value.chop(1);
-      s.*(k.value) = value;
-      break;
-    }
-  }
-  return s;
-}
-
-JobSettings readJobSettings(const QString& path, bool* opened) {
+PrinterInfo readJobSettings(const QString& path) {
   QByteArray content;
-  const bool ok = readWholeFile(path, &content);
-  if (opened) *opened = ok;
-  return ok ? parseJobSettings(content) : JobSettings();
+  if (!readWholeFile(path, &content)) return PrinterInfo();
+  return parsePrinterInfo(std::string_view(content.constData(), static_cast<size_t>(content.size())));
 }
 
 JobInfoTexts readPrintJobInfo(const QString& path) {
@@ -171,8 +138,9 @@ JobInfoTexts readPrintJobInfo(const QString& path) {
 QString choosePrinterStateLine(const QByteArray& content) {
   QString kept;
   int keptClass = 0;
-  for (const QString& line : textLines(content)) {
-    if (!line.contains(QLatin1String("CODE="), Qt::CaseSensitive)) continue;
+  for (const std::string& bytes :
+       printerStateLines(std::string_view(content.constData(), static_cast<size_t>(content.size())))) {
+    const QString line = QString::fromUtf8(bytes.data(), static_cast<int>(bytes.size()));
     const int cls = execMessageLevel(line);
     if (cls > keptClass) {
       kept = line;

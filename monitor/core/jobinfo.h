@@ -1,23 +1,15 @@
-// The USB filter's job files as the monitors read them: the settings of the
-// last job (printerInfo) with their display texts, and the state file
-// (printerState). The readers take the file's path; the parsers its bytes.
+// The USB filter's job files as the monitors read them (their texts are
+// jobrecord.h's): the settings of the last job (printerInfo) with their
+// display texts, and the state file (printerState). The readers take the
+// file's path.
 #pragma once
 
 #include <QByteArray>
 #include <QString>
 
-namespace hrv::monitor {
+#include "jobrecord.h"
 
-// Raw values as read from printerInfo (the filter's PPD choice keywords),
-// without the ";" the filter ends each with. The defaults stand for a key
-// without a line, or for a missing file.
-struct JobSettings {
-  QString resolution = QStringLiteral("600dpi");
-  QString papersize = QStringLiteral("A4");
-  QString inputslot = QStringLiteral("Auto");
-  QString mediatype = QStringLiteral("PLAIN");
-  QString duplex = QStringLiteral("None");
-};
+namespace hrv::monitor {
 
 // Display texts for the five labels of the first tab.
 struct JobInfoTexts {
@@ -35,14 +27,11 @@ QString paperSizeText(const QString& raw);
 QString inputSlotText(const QString& raw);
 QString mediaTypeText(const QString& raw);
 QString duplexText(const QString& raw);
-JobInfoTexts jobInfoTexts(const JobSettings& settings);
+JobInfoTexts jobInfoTexts(const PrinterInfo& settings);
 
-// The settings in the text of a printerInfo file (read as text: carriage
-// returns are dropped, lines end at line feeds).
-JobSettings parseJobSettings(const QByteArray& content);
 // Reads the file at `path`; the defaults when it cannot be opened (and the
-// debug line "open file failed"). `opened`, when given, tells which.
-JobSettings readJobSettings(const QString& path, bool* opened = nullptr);
+// debug line "open file failed").
+PrinterInfo readJobSettings(const QString& path);
 // readJobSettings mapped through the display tables.
 JobInfoTexts readPrintJobInfo(const QString& path);
 

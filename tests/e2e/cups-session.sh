@@ -38,22 +38,7 @@ install -m 755 "$build/tests/e2e/hrvcapture" "$stage/backend/hrvcapture"
 cp -a /usr/share/cups/model/. "$stage/model/" 2>/dev/null || true
 cp "$root"/usr/share/cups/model/*.ppd "$stage/model/"
 mkdir -p "$stage/etc/ppd" "$stage/etc/ssl"
-cp "$here/cupsd.conf" "$stage/etc/cupsd.conf"
-cat > "$stage/etc/cups-files.conf" <<CONF
-User lp
-Group lp
-SystemGroup root
-RequestRoot /var/spool/cups
-TempDir /var/spool/cups/tmp
-CacheDir /var/cache/cups
-StateDir /run/cups
-ServerBin /usr/lib/cups
-ServerRoot /etc/cups
-ErrorLog /var/log/cups/error_log
-AccessLog /var/log/cups/access_log
-PageLog /var/log/cups/page_log
-FileDevice No
-CONF
+cp "$here/cupsd.conf" "$here/cups-files.conf" "$stage/etc/"
 echo "ready" > "$stage/sim/lock-script"
 echo "10001" > "$stage/sim/status-script"
 chmod 755 "$stage" "$stage"/*
@@ -67,15 +52,10 @@ exec unshare --mount --net --propagation private -- /bin/bash -c '
   mount --bind "$stage/root/opt/vorn/HRV5720ZWB" /opt/vorn/HRV5720ZWB
   mount -t tmpfs -o mode=755 hrv-run /run
   mkdir -p /run/cups
-  mount --bind "$stage/run" /run/cups
-  mount --bind "$stage/etc" /etc/cups
-  mount --bind "$stage/spool" /var/spool/cups
-  mount --bind "$stage/cache" /var/cache/cups
-  mount --bind "$stage/log" /var/log/cups
-  mount --bind "$stage/filter" /usr/lib/cups/filter
-  mount --bind "$stage/backend" /usr/lib/cups/backend
-  mount --bind "$stage/model" /usr/share/cups/model
-  mount --bind "$stage/vartmp" /var/tmp
+  for m in run:/run/cups etc:/etc/cups spool:/var/spool/cups cache:/var/cache/cups log:/var/log/cups \
+           filter:/usr/lib/cups/filter backend:/usr/lib/cups/backend model:/usr/share/cups/model vartmp:/var/tmp; do
+    mount --bind "$stage/${m%%:*}" "${m#*:}"
+  done
   ip link set lo up
 
   pids=()

@@ -8,16 +8,11 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
 #include <thread>
-
-#ifndef HRV_SANDBOX_EXEC
-#error "HRV_SANDBOX_EXEC must name tests/lib/sandbox-exec.sh"
-#endif
 
 namespace fs = std::filesystem;
 
@@ -32,8 +27,7 @@ std::string readFile(const std::string& path) {
 
 void writeFile(const std::string& path, const std::string& text) {
   fs::create_directories(fs::path(path).parent_path());
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out << text;
+  std::ofstream(path, std::ios::binary | std::ios::trunc) << text;
 }
 
 bool fileExists(const std::string& path) {
@@ -70,9 +64,7 @@ Sandbox::Sandbox() {
   if (!mkdtemp(tmpl.data())) throw std::runtime_error("mkdtemp failed");
   stage_ = tmpl;
   chmod(stage_.c_str(), 0755);
-  fs::create_directories(opt());
-  fs::create_directories(spool());
-  fs::create_directories(varTmp());
+  for (const std::string& d : {opt(), spool(), varTmp()}) fs::create_directories(d);
   chmod(varTmp().c_str(), 01777);
 }
 
@@ -96,8 +88,7 @@ void Sandbox::linkRasterizer() {
 }
 
 void Sandbox::makeJobFileDirs() {
-  fs::create_directories(opt() + "/bin/usb/config");
-  fs::create_directories(opt() + "/bin/net/config");
+  for (const char* d : {"/bin/usb/config", "/bin/net/config"}) fs::create_directories(opt() + d);
 }
 
 void Sandbox::installFilters(const std::string& usbFilter, const std::string& netFilter) {
@@ -122,19 +113,14 @@ void Sandbox::execInside(const std::vector<std::string>& argv,
 RunResult Sandbox::run(const std::vector<std::string>& argv, const std::map<std::string, std::string>& env,
                        const std::string& stdinData) {
   // Standard input comes from a file so the child may read it at its pace.
-  std::string inPath = stage_ + "/.stdin";
+  const std::string inPath = stage_ + "/.stdin", outPath = stage_ + "/.stdout", errPath = stage_ + "/.stderr";
   writeFile(inPath, stdinData);
-  std::string outPath = stage_ + "/.stdout", errPath = stage_ + "/.stderr";
-
-  pid_t pid = fork();
+  const pid_t pid = fork();
   if (pid < 0) throw std::runtime_error("fork failed");
   if (pid == 0) {
-    int in = ::open(inPath.c_str(), O_RDONLY);
-    int out = ::open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    int err = ::open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    dup2(in, 0);
-    dup2(out, 1);
-    dup2(err, 2);
+    dup2(::open(inPath.c_str(), O_RDONLY), 0);
+    dup2(::open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), 1);
+    dup2(::open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), 2);
     execInside(argv, env);
   }
   int status = 0;
@@ -148,9 +134,6 @@ RunResult Sandbox::run(const std::vector<std::string>& argv, const std::map<std:
   return r;
 }
 
-}  // namespace hrvtest
-
-namespace hrvtest {
 std::string heavyDocument(int pages, int n) {
   std::string ps = "%!PS-Adobe-3.0\n%%Pages: " + std::to_string(pages) + "\n%%EndComments\n";
   ps += "/n " + std::to_string(n) + " def\n/str n 3 mul string def\n";
@@ -161,7 +144,7 @@ std::string heavyDocument(int pages, int n) {
   for (int i = 1; i <= pages; ++i)
     ps += "%%Page: " + std::to_string(i) + " " + std::to_string(i) +
           "\n<< /MediaBox [0 0 595 842] >> pop page\n";
-  ps += "%%EOF\n";
-  return ps;
+  return ps + "%%EOF\n";
 }
+
 }  // namespace hrvtest

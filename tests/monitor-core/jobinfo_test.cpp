@@ -1,5 +1,6 @@
-// The USB filter's job files as the monitors read them: the job settings
-// with their labels, and the state file's most important line.
+// The USB filter's job files as the monitors show them: the job settings
+// with their labels, and the state file's most important line. (The files'
+// texts from the filter's writer to this reader: tests/filter.)
 #include <gtest/gtest.h>
 
 #include <QFile>
@@ -11,21 +12,10 @@ using namespace hrv::monitor;
 
 namespace {
 
-QString writeFile(const QTemporaryDir& dir, const char* name, const QByteArray& content) {
-  const QString path = dir.filePath(QString::fromLatin1(name));
-  QFile f(path);
-  if (!f.open(QIODevice::WriteOnly) || f.write(content) != content.size()) ADD_FAILURE() << name;
-  return path;
-}
-
 QByteArray labels(const JobInfoTexts& t) {
   return QStringList{t.resolution, t.pageSize, t.inputSlot, t.mediaType, t.duplex}
       .join(QLatin1Char('|'))
       .toUtf8();
-}
-
-QByteArray labelsOf(const QByteArray& printerInfo) {
-  return labels(jobInfoTexts(parseJobSettings(printerInfo)));
 }
 
 }  // namespace
@@ -47,28 +37,11 @@ TEST(JobInfo, EverySettingAsTheFilterWritesItHasItsLabel) {
       {"papersize:A5;\nmediatype:Glossy;", "600dpi|A5|自动选择|光面纸|无"},
       {"papersize:Custom.200x300mm;\nmediatype:ENV;", "600dpi|用户自定义|自动选择|信封|无"},
       {"papersize:Tabloid;\nmediatype:TRANSPARENCY;", "600dpi|Tabloid|自动选择|TRANSPARENCY|无"},
-      // Text mode, later lines win, a key line without ":" is empty.
-      {"papersize:Letter;\r\npapersize:IndiaLegal;\r\nduplex\n", "600dpi|印度Legal|自动选择|普通纸|"},
+      {"papersize:IndiaLegal;\ninputslot:Auto;", "600dpi|印度Legal|自动选择|普通纸|无"},
   };
-  const QByteArray defaults =
-      "resolution:600dpi;\npapersize:A4;\ninputslot:AUTO;\nmediatype:PLAIN;\nduplex:None;\n";
-  for (const auto& c : cases) EXPECT_EQ(labelsOf(defaults + c.file), QByteArray(c.labels)) << c.file;
-
-  // No file at all: the same labels as a job with every option at its default.
-  EXPECT_EQ(labels(readPrintJobInfo(QStringLiteral("/nonexistent/printerInfo"))), labelsOf(defaults));
-}
-
-TEST(JobInfo, FilesAreReadWholeAndAsText) {
-  QTemporaryDir dir;
-  ASSERT_TRUE(dir.isValid());
-  // A zero byte (a block a crash left unwritten) is a character of its line.
-  const char info[] = "resolution:1200dpi;\n\0\0\npapersize:B5;\nduplex:\0None;\n";
-  EXPECT_EQ(labels(readPrintJobInfo(writeFile(dir, "printerInfo", QByteArray(info, sizeof info - 1)))),
-            QByteArray("1200dpi|B5(JIS)|自动选择|普通纸|无"));
-  const char state[] = "CODE=10001\n\0\0\0\nCODE=41013\n";
-  EXPECT_EQ(readPrinterState(writeFile(dir, "printerState", QByteArray(state, sizeof state - 1))),
-            QStringLiteral("CODE=41013"));
-  EXPECT_EQ(readPrinterState(dir.filePath(QStringLiteral("missing"))), QString());
+  const std::string defaults = hrv::printerInfoText({});
+  for (const auto& c : cases)
+    EXPECT_EQ(labels(jobInfoTexts(hrv::parsePrinterInfo(defaults + c.file))), QByteArray(c.labels)) << c.file;
 }
 
 TEST(JobInfo, TheStateFilesMostImportantLine) {
@@ -84,4 +57,15 @@ TEST(JobInfo, TheStateFilesMostImportantLine) {
   };
   for (const auto& c : cases)
     EXPECT_EQ(choosePrinterStateLine(c.file), QString::fromLatin1(c.line)) << c.file;
+
+  // Read whole and as text: a zero byte (a block a crash left unwritten) is a
+  // character of its line.
+  QTemporaryDir dir;
+  const QString path = dir.filePath(QStringLiteral("printerState"));
+  QFile f(path);
+  const char state[] = "CODE=10001\n\0\0\0\nCODE=41013\n";
+  ASSERT_TRUE(f.open(QIODevice::WriteOnly) && f.write(state, sizeof state - 1) == sizeof state - 1);
+  f.close();
+  EXPECT_EQ(readPrinterState(path), QStringLiteral("CODE=41013"));
+  EXPECT_EQ(readPrinterState(dir.filePath(QStringLiteral("missing"))), QString());
 }

@@ -8,12 +8,20 @@
 #include <cstdio>
 #include <utility>
 
+#include "pjl.h"
+
 namespace hrv::pxl {
+
+const std::string_view kJobTrailer = kPjlTrailer;
+const std::string_view kCancelSequence = kPjlCancel;
+
 namespace {
 
 constexpr std::string_view kStreamMark = " HP-PCL XL";
 constexpr std::string_view kPjlMark = "@PJL";
-constexpr std::string_view kVendorPrefix = "\x1b#+54321X_VORN@PJL";
+// The lead-in's second line, without its line feed.
+constexpr std::string_view kVendorPrefix =
+    kPjlLeadIn.substr(kUel.size() + 1, kPjlLeadIn.size() - kUel.size() - 2);
 
 bool startsWith(std::string_view s, std::string_view prefix) {
   return s.substr(0, prefix.size()) == prefix;

@@ -16,9 +16,9 @@ namespace hrv::pxl {
 
 inline constexpr std::string_view kUel = "\x1b%-12345X";
 inline constexpr std::string_view kLockRequest = "LockPrinter?";
-inline constexpr std::string_view kJobTrailer = "\x1b%-12345X\n\x1b#+54321X_VORN@PJL EOJ\n\x1b%-12345X";
-inline constexpr std::string_view kCancelSequence =
-    "\x1b%-12345X\n\x1b#+54321X_VORN@PJL CANCEL\n\x1b%-12345X";
+// The filter's job trailer and cancel sequence, from its own header (pjl.h).
+extern const std::string_view kJobTrailer;
+extern const std::string_view kCancelSequence;
 
 struct PjlItem {
   enum class Kind { kExit, kLock, kLine };
