@@ -2,6 +2,7 @@
 // exchange, address checks, the scanner configuration rewrite) and the file
 // writers on temporary files.
 #include "hostile_inputs.h"
+#include "netipinfofile.h"
 #include "netsetupcore.h"
 #include "setupfiles.h"
 
@@ -200,6 +201,28 @@ TEST(SaneConfig, OnlyNetLinesChangeAndOneAddressLineRemains) {
       {"net 10.1.2.3\n", "net 10.1.2.3\n"},
       {"", ""}};
   for (const Case& c : cases) EXPECT_EQ(rewriteSaneConfig(c.before, "10.1.2.3"), c.after) << c.before;
+}
+
+// What the setup tool writes is what the network monitor reads; the reader
+// takes the first line of four dotted parts, else the last line.
+TEST(NetIpInfo, TheMonitorReadsWhatTheSetupToolWrote) {
+  QTemporaryDir dir;
+  const QString path = dir.filePath("netIpInfo");
+  EXPECT_EQ(hrv::netipinfo::read(path), std::nullopt);
+  for (const char* address : {"192.168.1.50", "10.0.0.7", ""}) {
+    ASSERT_TRUE(writeNetIpInfo(path, address));
+    EXPECT_EQ(readAll(path), address);
+    EXPECT_EQ(hrv::netipinfo::read(path), QString(address));
+  }
+  const std::pair<const char*, const char*> cases[] = {{"# printer address\n10.0.0.7\n", "10.0.0.7"},
+                                                       {"a.b\n...\n10.0.0.7\n", "..."},
+                                                       {"10.0.0.7\r\n10.0.0.8\n", "10.0.0.7"},
+                                                       {"first\nprinter.local", "printer.local"},
+                                                       {"1.2.3.4.5", "1.2.3.4.5"}};
+  for (const auto& [text, address] : cases) {
+    writeAll(path, text);
+    EXPECT_EQ(hrv::netipinfo::read(path), QString(address)) << text;
+  }
 }
 
 TEST(SetupFiles, ReplacedWholeNeverThroughALinkOwnerAndModeKept) {
