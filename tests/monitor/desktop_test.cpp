@@ -30,9 +30,8 @@ std::string valueOf(const std::string& out, const std::string& key) {
 
 // Runs one desktop session; its key=value report and logs.
 std::string session(const char* mode, int width, int height, const char* netStatus, const char* usbStatus) {
-  EmulatedPrinter printer;
-  printer.answerStatus({Reply::text(usbStatus), Reply::empty()});
-  printer.setIdleReply(Reply::empty());
+  EmulatedPrinter printer(
+      Script{{{"CheckStatus?", {Reply::text(usbStatus), Reply::empty()}}}, Reply::empty()});
   Sandbox box;
   box.makeJobFileDirs();
   box.installProgram(STATUSMON_NET_PATH, "bin/net/statusmon-net");

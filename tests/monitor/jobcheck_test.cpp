@@ -75,8 +75,8 @@ TEST_F(JobCheck, TheUsbMonitorLeavesThePrinterToTheFilterPrintingAnotherUsersJob
   ASSERT_TRUE(stat.open(QIODevice::WriteOnly));
   stat.write("4242 (pstopxl_hrv5720) R 1 4242 4242 0 -1\n");
   stat.close();
-  hrvtest::EmulatedPrinter printer;
-  printer.answerStatus({hrvtest::Reply::text("CODE=10001\r\n"), hrvtest::Reply::empty()});
+  hrvtest::EmulatedPrinter printer(
+      hrvtest::Script{{{"CheckStatus?", {hrvtest::Reply::text("CODE=10001\r\n"), hrvtest::Reply::empty()}}}});
   MonitorConfig config = usbMonitorConfig();
   config.trayWaitRounds = 0;
   config.printerInfoPath = dir.filePath(QStringLiteral("printerInfo"));
@@ -90,7 +90,7 @@ TEST_F(JobCheck, TheUsbMonitorLeavesThePrinterToTheFilterPrintingAnotherUsersJob
   printer.clearWritten();
   holdJob("HRV5720ZWB");
   window.printerStateCheck();
-  EXPECT_TRUE(printer.written().empty());
+  EXPECT_TRUE(printer.requests().empty());
   EXPECT_TRUE(window.core().hasPrintJob());
 }
 

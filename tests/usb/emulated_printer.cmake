@@ -1,13 +1,8 @@
-# Registers the GoogleTest cases of a test program that uses EmulatedPrinter.
-# umockdev works through its preload library, so every case runs with it in
-# LD_PRELOAD; under AddressSanitizer the preload comes ahead of the ASan
+# Registers the GoogleTest cases of a program that uses EmulatedPrinter, with
+# umockdev's preload library and a kind label (the area label is the
+# folder's); under AddressSanitizer the preload comes ahead of the ASan
 # runtime, which ASan accepts only with verify_asan_link_order=0.
-#
-#   include(${PROJECT_SOURCE_DIR}/tests/usb/emulated_printer.cmake)
-#   hrv_discover_emulated_usb_tests(my_test <kind-label> [TEST_PREFIX prefix.] [other gtest_discover_tests options])
-#
-# Options are passed to gtest_discover_tests; PROPERTIES is set here, with the
-# kind label (unit, system, screenshot...); the area label is the folder's.
+#   hrv_discover_emulated_usb_tests(<target> <kind-label> [gtest_discover_tests options...])
 include_guard(GLOBAL)
 include(GoogleTest)
 
@@ -17,7 +12,5 @@ function(hrv_discover_emulated_usb_tests target kind)
   if(HRV_SANITIZE)
     list(APPEND props ENVIRONMENT_MODIFICATION "ASAN_OPTIONS=string_prepend:verify_asan_link_order=0:")
   endif()
-  gtest_discover_tests(${target} ${ARGN}
-    DISCOVERY_TIMEOUT 30
-    PROPERTIES ${props} LABELS ${kind} TIMEOUT 120)
+  gtest_discover_tests(${target} ${ARGN} DISCOVERY_TIMEOUT 30 PROPERTIES ${props} LABELS ${kind} TIMEOUT 120)
 endfunction()
