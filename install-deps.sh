@@ -13,7 +13,7 @@ packages=(
   # printing system and rasterizer
   cups cups-client cups-bsd cups-ipp-utils cups-filters ghostscript
   # emulated USB, desktop session for the monitors, CJK glyphs
-  umockdev libumockdev-dev xvfb xauth trayer x11-utils fonts-wqy-microhei libxcb1-dev
+  umockdev libumockdev-dev xvfb xauth trayer x11-utils fonts-wqy-microhei
   # private session bus of the monitors' notification test
   dbus-daemon
   # end-to-end harness

@@ -100,9 +100,9 @@ int main(int argc, char** argv) {
   }
   const int seconds = argc > 2 ? std::atoi(argv[2]) : 60;
 
-  hrvtest::EmulatedPrinter printer;
-  printer.answerStatus({hrvtest::Reply::text("CODE=10001\r\n"), hrvtest::Reply::empty()});
-  printer.setIdleReply(hrvtest::Reply::empty());
+  using hrvtest::Reply;
+  hrvtest::EmulatedPrinter printer(
+      hrvtest::Script{{{"CheckStatus?", {Reply::text("CODE=10001\r\n"), Reply::empty()}}}, Reply::empty()});
 
   pid_t pid = -1;
   char* childArgv[] = {argv[1], nullptr};

@@ -1,57 +1,27 @@
-// Any bytes as the network monitor's netIpInfo text.
-#include <QByteArray>
-#include <QString>
-#include <QStringList>
-
+// netIpInfo: any bytes as the file's text to the monitor's reader, and an
+// address from the setup tool's writer ahead of them.
 #include "fuzz_input.h"
-#include "netipinfo.h"
+#include "netipinfofile.h"
 #include "qt_messages.h"
-
-namespace {
-
-bool fourParts(const QString& line) {
-  return line.split(QLatin1Char('.')).size() == 4;
-}
-
-// A byte order mark makes the reader take the text for UTF-16 or UTF-32, and
-// an address appended in ASCII is then no longer one.
-bool startsWithWideMark(const QByteArray& text) {
-  return text.startsWith("\xff\xfe") || text.startsWith("\xfe\xff") ||
-         text.startsWith(QByteArray("\0\0\xfe\xff", 4));
-}
-
-}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   hrvfuzz::quietQt();
+  namespace ni = hrv::netipinfo;
   const QByteArray text(reinterpret_cast<const char*>(data), static_cast<int>(size));
-  const QString address = hrv::monitor::netIpInfoFromText(text);
-  // One line of the text.
-  FUZZ_CHECK(!address.contains(QLatin1Char('\n')), "\"%s\"", address.toUtf8().constData());
-  FUZZ_CHECK(address.size() <= text.size(), "%d characters from %d bytes", int(address.size()),
-             int(text.size()));
+  const QString read = ni::address(text);
+  FUZZ_CHECK(!read.contains(QLatin1Char('\n')) && read.size() <= text.size(), "read \"%s\"",
+             qPrintable(read));
 
-  // The setup tool's address ahead of anything is the one read.
-  const QString first = hrv::monitor::netIpInfoFromText("10.1.2.3\n" + text);
-  FUZZ_CHECK(first == QStringLiteral("10.1.2.3"), "read \"%s\"", first.toUtf8().constData());
-
-  // Behind it, the address is read unless the text had a four-part line,
-  // which is then what is read either way.
-  if (!startsWithWideMark(text)) {
-    const QString last = hrv::monitor::netIpInfoFromText(text + "\n10.1.2.3");
-    // (A character cut off at the end of the text reads as a replacement
-    // character only once more text follows it, and a carriage return that
-    // ends the text is taken for the start of a line end; the file reader
-    // opens the file in text mode, where carriage returns never arrive.)
-    const auto settled = [](QString line) {
-      return line.remove(QChar::ReplacementCharacter).remove(QLatin1Char('\r'));
-    };
-    if (fourParts(address))
-      FUZZ_CHECK(settled(last) == settled(address), "\"%s\" then \"%s\"", address.toUtf8().constData(),
-                 last.toUtf8().constData());
-    else
-      FUZZ_CHECK(last == QStringLiteral("10.1.2.3") || fourParts(last), "read \"%s\"",
-                 last.toUtf8().constData());
+  // What the writer writes is read back, whatever follows it.
+  hrvfuzz::FuzzInput in(data, size);
+  const QString written = QStringLiteral("%1.%2.%3.%4")
+                              .arg(int(in.byte()))
+                              .arg(int(in.byte()))
+                              .arg(int(in.byte()))
+                              .arg(int(in.byte()));
+  for (const QByteArray& file : {ni::text(written), ni::text(written) + '\n' + text}) {
+    const QString back = ni::address(file);
+    FUZZ_CHECK(back == written, "wrote %s, read %s", qPrintable(written), qPrintable(back));
   }
   return 0;
 }

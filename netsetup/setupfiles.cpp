@@ -1,5 +1,6 @@
 #include "setupfiles.h"
 
+#include "netipinfofile.h"
 #include "netsetupcore.h"
 
 #include <fcntl.h>
@@ -86,7 +87,7 @@ bool replaceFile(const QString& path, const QByteArray& content, bool create) {
 }
 
 bool writeNetIpInfo(const QString& path, const QString& address) {
-  return replaceFile(path, address.toUtf8(), true);
+  return replaceFile(path, hrv::netipinfo::text(address), true);
 }
 
 bool updateSaneConfig(const QString& path, const QString& address) {

@@ -20,8 +20,7 @@ namespace netsetup {
 // `path` is a symbolic link or no regular file, or cannot be written.
 bool replaceFile(const QString& path, const QByteArray& content, bool create);
 
-// Writes the printer address, exactly as given and without a line end, to the
-// network monitor's address file.
+// Writes the network monitor's address file (netipinfofile.h).
 bool writeNetIpInfo(const QString& path, const QString& address);
 
 // Points the scanner backend's configuration at the address (see

@@ -13,20 +13,29 @@
 # notify: no tray; a private session bus (dbus-daemon) with a stand-in
 #         notification service.
 # Prints key=value lines (net-window, usb-window, usb-hidden, *-second-start,
-# *-second-output, usb-raised, *-stderr, *-alive, notify), then the logs.
+# *-second-output, usb-raised, usb-stays, *-alive, *-stderr, notify), then the logs.
 set -u
 mode=$1 width=$2 height=$3 netStatus=$4 net=$5 usb=$6 probe=$7 sim=$8 standin=$9 pictures=${10}
+netTitle="HRV5720ZWB 网络状态监控" usbTitle="HRV5720ZWB USB状态监控"
 
 work=$(mktemp -d)
 pids=()
-cleanup() {
-  for p in "${pids[@]}"; do kill "$p" 2>/dev/null; done
-  wait 2>/dev/null
-  rm -rf "$work"
-}
-trap cleanup EXIT
+trap 'kill "${pids[@]}" 2>/dev/null; wait 2>/dev/null; rm -rf "$work"' EXIT
 waitFor() {  # <file> <pattern>: up to 10 s
   for _ in $(seq 100); do grep -q "$2" "$1" 2>/dev/null && return 0; sleep 0.1; done
+  return 1
+}
+# <title> <1|0> <tenths of a second>: waits until a window of that title is
+# shown (1) or none is (0); prints the place of the one shown as x,y,width,height.
+shown() {
+  for _ in $(seq "$3"); do
+    place=$(for id in $(xwininfo -root -children | awk -v t="\"$1\":" 'index($0, t) {print $1}'); do
+              xwininfo -id "$id"; done | awk '/upper-left X/ {x = $NF} /upper-left Y/ {y = $NF} /Width/ {w = $NF}
+                                             /Height/ {h = $NF} /IsViewable/ {print x "," y "," w "," h; exit}')
+    [ "$2" = 1 ] && [ -n "$place" ] && { echo "$place"; return 0; }
+    [ "$2" = 0 ] && [ -z "$place" ] && return 0
+    sleep 0.1
+  done
   return 1
 }
 
@@ -47,7 +56,7 @@ export DISPLAY=:$(head -n1 "$work/display")
 if [ "$mode" = tray ]; then
   trayer --edge top --align right --widthtype request --height 28 --transparent false >"$work/trayer.log" 2>&1 &
   pids+=($!)
-  "$probe" --set-workarea 0 28 "$width" $((height - 28)) || { echo "net-window=no-workarea"; exit 1; }
+  xprop -root -f _NET_WORKAREA 32cccc -set _NET_WORKAREA "0, 28, $width, $((height - 28))"
 else
   dbus-daemon --session --nofork --print-address=4 4>"$work/bus" >"$work/bus.log" 2>&1 &
   pids+=($!)
@@ -65,31 +74,26 @@ export QT_FORCE_STDERR_LOGGING=1
 
 "$net" >"$work/net.out" 2>"$work/net.err" &
 netPid=$!
-pids+=($netPid)
 LD_PRELOAD=$preload "$usb" >"$work/usb.out" 2>"$work/usb.err" &
 usbPid=$!
-pids+=($usbPid)
+pids+=($netPid $usbPid)
 
 # Both windows' places (the USB one first: a ready printer's hides after 4 s),
 # and the network monitor's state title in red (a stop condition).
-"$probe" --mapped "HRV5720ZWB USB状态监控" 1 30000 >"$work/usb-probe.out" 2>&1
-echo "usb-window=$(sed -n 's/^window=//p' "$work/usb-probe.out")"
-"$probe" "HRV5720ZWB 网络状态监控" "$pictures-net.png" "$pictures-screen.png" 40000 >"$work/net-probe.out" 2>&1
-echo "net-window=$(sed -n 's/^window=\([^ ]*\).*/\1/p' "$work/net-probe.out")"
+echo "usb-window=$(shown "$usbTitle" 1 300)"
+netWindow=$(shown "$netTitle" 1 300)
+echo "net-window=$netWindow"
+"$probe" "$netWindow" "$pictures-net.png" "$pictures-screen.png" 40000 >"$work/net-probe.out" 2>&1
 
 if [ "$mode" = tray ]; then
-  # Ready: the USB window hides itself to the tray; a second start brings it back.
-  "$probe" --mapped "HRV5720ZWB USB状态监控" 0 20000 >/dev/null && echo "usb-hidden=1" || echo "usb-hidden=0"
+  # Ready: the USB window hides itself to the tray; a second start brings it back to stay.
+  shown "$usbTitle" 0 200 && echo "usb-hidden=1" || echo "usb-hidden=0"
   LD_PRELOAD=$preload timeout 30 "$usb" >"$work/usb-second.out" 2>&1
-  echo "usb-second-start=$?"
-  echo "usb-second-output=$(wc -c <"$work/usb-second.out")"
-  "$probe" --mapped "HRV5720ZWB USB状态监控" 1 5000 >/dev/null && echo "usb-raised=1" || echo "usb-raised=0"
+  echo "usb-second-start=$? usb-second-output=$(wc -c <"$work/usb-second.out")" | tr ' ' '\n'
+  shown "$usbTitle" 1 50 >/dev/null && echo "usb-raised=1" || echo "usb-raised=0"
   timeout 30 "$net" >"$work/net-second.out" 2>&1
-  echo "net-second-start=$?"
-  echo "net-second-output=$(wc -c <"$work/net-second.out")"
-  "$probe" --mapped "HRV5720ZWB USB状态监控" 1 1000 >"$work/usb-probe.out" 2>&1
-  echo "usb-window-after=$(sed -n 's/^window=//p' "$work/usb-probe.out")"
-  "$probe" --mapped "HRV5720ZWB USB状态监控" 0 6000 >/dev/null && echo "usb-stays=0" || echo "usb-stays=1"
+  echo "net-second-start=$? net-second-output=$(wc -c <"$work/net-second.out")" | tr ' ' '\n'
+  shown "$usbTitle" 0 60 && echo "usb-stays=0" || echo "usb-stays=1"
 else
   waitFor "$work/notify.log" '^notify ' && sleep 1
   sed -n 's/^notify /notify=/p' "$work/notify.log"
@@ -97,8 +101,8 @@ fi
 
 kill -0 "$netPid" 2>/dev/null && echo "net-alive=1" || echo "net-alive=0"
 kill -0 "$usbPid" 2>/dev/null && echo "usb-alive=1" || echo "usb-alive=0"
-echo "net-stderr=$(wc -c <"$work/net.err")"
-echo "usb-stderr=$(wc -c <"$work/usb.err")"
+echo "net-stderr=$(wc -c <"$work/net.err") usb-stderr=$(wc -c <"$work/usb.err")" | tr ' ' '\n'
+echo "--- screen_probe"; cat "$work/net-probe.out"
 echo "--- statusmon-net stderr"; cat "$work/net.err"
 echo "--- statusmon stderr"; cat "$work/usb.err"
 echo "--- simulator"; tail -5 "$work/sim.log"

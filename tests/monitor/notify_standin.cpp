@@ -4,7 +4,6 @@
 // line feeds of the texts as "\n". Prints "ready" once it owns the name.
 #include <QCoreApplication>
 #include <QDBusConnection>
-#include <QObject>
 #include <QStringList>
 #include <QVariantMap>
 
@@ -16,9 +15,7 @@ class Notifications : public QObject {
 
  public slots:
   uint Notify(const QString& app, uint replaces, const QString& icon, const QString& summary,
-              const QString& body, const QStringList& actions, const QVariantMap& hints, int timeout) {
-    (void)actions;
-    (void)hints;
+              const QString& body, const QStringList&, const QVariantMap&, int timeout) {
     const QString line =
         QStringList{app, icon, summary, body, QString::number(timeout)}.join(QLatin1Char('|'));
     std::printf("notify %s\n", line.toUtf8().replace('\n', "\\n").constData());
@@ -34,9 +31,8 @@ int main(int argc, char** argv) {
   QCoreApplication app(argc, argv);
   Notifications service;
   QDBusConnection bus = QDBusConnection::sessionBus();
-  if (!bus.registerObject(QStringLiteral("/org/freedesktop/Notifications"), &service,
-                          QDBusConnection::ExportAllSlots) ||
-      !bus.registerService(QStringLiteral("org.freedesktop.Notifications")))
+  if (!bus.registerObject("/org/freedesktop/Notifications", &service, QDBusConnection::ExportAllSlots) ||
+      !bus.registerService("org.freedesktop.Notifications"))
     return 1;
   std::printf("ready\n");
   std::fflush(stdout);
