@@ -158,13 +158,13 @@ void reportEnd(pappl_job_t* job, const RasterOutcome& o) {
 
 bool printDocument(pappl_job_t* job, pappl_device_t* device, void*) {
   const std::unique_ptr<pappl_pr_options_t, OptionsDeleter> options(papplJobCreatePrintOptions(job, 0, true));
-  JobPlan plan = planFor(job, options.get());
   const char* file = papplJobGetFilename(job);
   const UniqueFd document(file ? ::open(file, O_RDONLY | O_CLOEXEC) : -1);
-  if (!document) {
+  if (!options || !document) {
     papplLogJob(job, PAPPL_LOGLEVEL_ERROR, "The document cannot be read: %s", std::strerror(errno));
     return false;
   }
+  JobPlan plan = planFor(job, options.get());
   if (!beginPrinterJob(job, device, plan)) {
     // A job canceled while it waited for the printer still tells the
     // printer so, as the network filter does.
