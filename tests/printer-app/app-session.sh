@@ -3,7 +3,7 @@
 # tests/e2e/cups-session.sh (loopback only; cupsd and the printer simulator on
 # 127.0.0.1:9100/9101 running): the installed application on a loopback port
 # with a printer at the simulator; CUPS's IPP Everywhere test, compared with
-# LPrint on the same PAPPL; PWG raster and PDF jobs by ipptool and a PDF
+# LPrint on the same PAPPL; PWG raster, PDF and JPEG jobs by ipptool and a PDF
 # through a cupsd queue made with "-m everywhere", read back from the
 # simulator; a document Ghostscript fails on, and a job canceled while
 # Ghostscript renders it; the printer's status (a cover open, a toner low) in
@@ -77,8 +77,8 @@ check "media-supported: the 19 sizes of the PPD" test "$(attr media-supported | 
 check "PDF and PostScript are taken" bash -c \
   'attr document-format-supported | grep "application/pdf" | grep -q "application/postscript"'
 
-# A PWG raster and a PDF document by ipptool, two-sided, two copies, gray,
-# from tray 1, arrive in our envelope.
+# PWG raster, PDF and JPEG documents by ipptool, two-sided, two copies,
+# gray, from tray 1, arrive in our envelope.
 cat > "$work/print.test" <<'EOF'
 { OPERATION Print-Job
   GROUP operation-attributes-tag
@@ -113,6 +113,10 @@ cp "$(latest)" "$artifacts/pdf-job.prn"
 expect_job "PDF job" "$(latest)" "lock.requests=1" 'pjl.header.4=@PJL SET JOBNAME="application/pdf test"' \
   pjl.enter_language=yes pages=2 page1.media=A4 page1.source=upper page2.duplex=duplex-vertical page1.copies=2 \
   page1.colorspace=Gray end=trailer error=none
+
+gs -q -dBATCH -dNOPAUSE -dSAFER -sDEVICE=jpeg -r50 -dLastPage=1 -sOutputFile="$work/doc.jpg" "$source/samples/sample.ps"
+check "ipptool prints a JPEG image" ipp_print "$work/doc.jpg" image/jpeg iso_a4_210x297mm 1-9
+expect_job "JPEG job, whose copies PAPPL makes" "$(latest)" pages=2 page1.copies=1 page2.duplex=simplex end=trailer
 
 # Jobs that fail on the way end with the cancel sequence: a raster page the
 # encoder does not take (CMYK), a PDF Ghostscript cannot read.
@@ -160,23 +164,16 @@ check "four toners in printer-supply" test "$(attr printer-supply-description | 
 
 # statusmon-net keeps UDP port 9102: a stand-in there asks five times while
 # the application asks too, and gets exactly its five answers.
-python3 - "$uri" > "$work/standin.out" <<'EOF' &
-import socket, sys, time
+python3 - > "$work/standin.out" <<'EOF' &
+import socket, time
 s = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
 s.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)  # as Qt binds statusmon-net's socket
 s.bind(("0.0.0.0", 9102))
-s.settimeout(0.5)
-got = 0
-for _ in range(5):
-    s.sendto(b"GetStatus;", ("127.0.0.1", 9101))
-    time.sleep(0.6)
-end = time.time() + 2
-while time.time() < end:
-    try:
-        s.recv(2048); got += 1
-    except socket.timeout:
-        pass
-print(got)
+for _ in range(5): s.sendto(b"GetStatus;", ("127.0.0.1", 9101)); time.sleep(0.6)
+s.settimeout(2); got = 0
+try:
+    while True: s.recv(2048); got += 1
+except socket.timeout: print(got)
 EOF
 standin=$!
 for _ in 1 2 3 4 5; do attr printer-state >/dev/null; sleep 0.6; done
