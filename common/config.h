@@ -133,5 +133,9 @@ inline constexpr int kPrinterAppUsbStallSeconds = 60;
 // Status answers: how long a status query waits for the printer's reply
 // (the query runs while an IPP client waits for the printer's attributes).
 inline constexpr int kPrinterAppStatusReplyMs = 1000;
+// A PDF or PostScript job: how often its Ghostscript run looks whether the
+// job was canceled (what a cancel may take at most before Ghostscript is
+// told to end).
+inline constexpr int kPrinterAppCancelPollMs = 100;
 
 }  // namespace hrv

@@ -164,6 +164,9 @@ RasterOutcome Rasterizer::run(RasterSink& sink, int cancelFd) {
   if (job_.inputFd != STDIN_FILENO) posix_spawn_file_actions_adddup2(&actions, job_.inputFd, STDIN_FILENO);
   posix_spawn_file_actions_adddup2(&actions, in.get(), STDOUT_FILENO);
   posix_spawn_file_actions_adddup2(&actions, errIn.get(), STDERR_FILENO);
+  // Nothing else of the caller's reaches the child: a server's sockets and
+  // files opened without close-on-exec (in its libraries, too) stay its own.
+  posix_spawn_file_actions_addclosefrom_np(&actions, STDERR_FILENO + 1);
   sigset_t all, none;
   sigfillset(&all);
   sigemptyset(&none);

@@ -7,7 +7,8 @@
 //   RasterOutcome o = gs.run(sink, cancelFd);
 //
 // run() starts `program` (argv[0] "gs", then `args`) reading `inputFd` as its
-// standard input and writing into a pipe; what it writes to its standard
+// standard input and writing into a pipe, with no other descriptor of the
+// caller's and every signal at its default; what it writes to its standard
 // error comes to the sink line by line (what a document prints, too: it must
 // never pass unescaped into a log that reads control lines).
 // It reads the first expectedHead.size() bytes and drops them only when they

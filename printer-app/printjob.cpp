@@ -18,26 +18,6 @@ namespace hrv::app {
 
 namespace {
 
-// The envelope's debug lines go to the job's log, one entry per line.
-class JobLogger final : public Logger {
- public:
-  explicit JobLogger(pappl_job_t* job) : job_(job) {}
-  ~JobLogger() override {
-    if (!pending_.empty()) papplLogJob(job_, PAPPL_LOGLEVEL_DEBUG, "%s", pending_.c_str());
-  }
-  void write(std::string_view text) override {
-    pending_.append(text);
-    for (size_t nl; (nl = pending_.find('\n')) != std::string::npos;) {
-      papplLogJob(job_, PAPPL_LOGLEVEL_DEBUG, "%s", pending_.substr(0, nl).c_str());
-      pending_.erase(0, nl + 1);
-    }
-  }
-
- private:
-  pappl_job_t* job_;
-  std::string pending_;
-};
-
 // The lock exchange over PAPPL's socket device.
 class DeviceLockChannel final : public LockChannel {
  public:
@@ -81,6 +61,18 @@ bool isNetworkPrinter(pappl_job_t* job) {
 }
 
 }  // namespace
+
+JobLogger::~JobLogger() {
+  if (!pending_.empty()) papplLogJob(job_, PAPPL_LOGLEVEL_DEBUG, "%s", pending_.c_str());
+}
+
+void JobLogger::write(std::string_view text) {
+  pending_.append(text);
+  for (size_t nl; (nl = pending_.find('\n')) != std::string::npos;) {
+    papplLogJob(job_, PAPPL_LOGLEVEL_DEBUG, "%s", pending_.substr(0, nl).c_str());
+    pending_.erase(0, nl + 1);
+  }
+}
 
 bool writeToPrinter(pappl_device_t* device, std::string_view bytes) {
   if (bytes.empty()) return true;
@@ -139,6 +131,7 @@ bool beginPrinterJob(pappl_job_t* job, pappl_device_t* device, JobPlan& plan) {
   in.rasterSize = plan.rasterSize;
   const Header header = buildPjlHeader(in, log);
   // "-dMediaPosition=N": the same number selects the tray in PCL XL.
+  plan.mediaPosition = header.mediaPosition;
   const size_t eq = header.mediaPosition.find('=');
   plan.page.mediaSource = static_cast<uint8_t>(std::atoi(header.mediaPosition.c_str() + eq + 1));
   return writeToPrinter(device, header.text);
@@ -153,11 +146,6 @@ bool endPrinterJob(pappl_job_t* job, pappl_device_t* device, bool sentWhole) {
   else if (papplJobIsCanceled(job))
     papplJobSetMessage(job, "%s", "打印任务被用户取消");
   return written;
-}
-
-const std::vector<DocumentPath>& documentPaths() {
-  static const std::vector<DocumentPath> kPaths;  // PDF and PostScript: to come
-  return kPaths;
 }
 
 }  // namespace hrv::app

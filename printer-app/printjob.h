@@ -9,15 +9,17 @@
 // and the application registers each at start. Such a callback gets the job
 // and the open device; it plans the job with planFor(), calls
 // beginPrinterJob(), sends the document's PCL XL and ends with
-// endPrinterJob().
+// endPrinterJob() (document.cpp).
 #pragma once
 
 #include <pappl/pappl.h>
 
+#include <string>
 #include <string_view>
 #include <vector>
 
 #include "jobplan.h"
+#include "log.h"
 
 namespace hrv::app {
 
@@ -25,7 +27,7 @@ namespace hrv::app {
 JobPlan planFor(pappl_job_t* job, const pappl_pr_options_t* options);
 
 // Waits for the printer's lock (socket devices), then writes the PJL job
-// header and sets the plan's PCL XL media source from it. False when the job
+// header and sets the plan's media position (PCL XL and Ghostscript) from it. False when the job
 // was canceled meanwhile or the printer could not be written to.
 bool beginPrinterJob(pappl_job_t* job, pappl_device_t* device, JobPlan& plan);
 
@@ -34,6 +36,19 @@ bool beginPrinterJob(pappl_job_t* job, pappl_device_t* device, JobPlan& plan);
 bool endPrinterJob(pappl_job_t* job, pappl_device_t* device, bool sentWhole);
 
 bool writeToPrinter(pappl_device_t* device, std::string_view bytes);
+
+// Debug lines (the envelope's, the rasterizer's) to the job's log, one
+// entry per line.
+class JobLogger final : public Logger {
+ public:
+  explicit JobLogger(pappl_job_t* job) : job_(job) {}
+  ~JobLogger() override;
+  void write(std::string_view text) override;
+
+ private:
+  pappl_job_t* job_;
+  std::string pending_;
+};
 
 struct DocumentPath {
   const char* format;  // MIME media type

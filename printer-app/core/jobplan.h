@@ -50,11 +50,14 @@ struct JobAttributes {
 };
 
 struct JobPlan {
-  JobSettings settings;    // for the PJL job header
-  std::string rasterSize;  // the page size keyword of the header's JIS B5 rule, or "NULL"
+  JobSettings settings;  // for the PJL job header
+  // The page size keyword of the header's JIS B5 rule and of Ghostscript's
+  // page geometry, or "NULL".
+  std::string rasterSize;
   unsigned dpi = 600;
-  pxl::PageSetup page;  // all but the pixel format and size, which come with each page
-  bool mono = false;    // pages go as gray
+  pxl::PageSetup page;        // all but the pixel format and size, which come with each page
+  bool mono = false;          // pages go as gray
+  std::string mediaPosition;  // Ghostscript's "-dMediaPosition=N", set with the job header
 };
 
 JobPlan planJob(const JobAttributes& job);

@@ -1,28 +1,13 @@
 #!/bin/bash
-# Runs a command as root in a private copy of this whole system, to install,
-# use and remove the Debian package there with dpkg and its real maintainer
-# scripts:
+# Runs a command as root in a private copy of this whole system (an overlay of
+# / on a tmpfs, entered with chroot inside private mount, network and PID
+# namespaces), to install, use and remove the Debian package there with dpkg
+# and its real maintainer scripts; loopback is the only network, and every
+# process started inside ends with the session. session-setup.sh prepares the
+# copy (see there for what the command finds); the source and build trees
+# are bound read-only at their own paths.
 #
 #   deb-session.sh <source-dir> <build-dir> <package.deb> <command> [args...]
-#
-# The copy is an overlay of the root file system whose writes go to a tmpfs,
-# entered with chroot inside private mount, network and PID namespaces.
-# dpkg's database, /etc (users, CUPS, AppArmor), /opt, /usr and /var are
-# therefore private copies; the network is loopback only; every process
-# started inside ends with the session. The source and build trees are bound
-# read-only at their own paths.
-#
-# Inside, before the command runs:
-#   - the system looks as if the suite had never been installed;
-#   - users alice and bob (ordinary desktop users) exist;
-#   - cupsd runs with a fresh configuration and no queues;
-#   - the printer simulator listens on 127.0.0.1:9100 (TCP) and 9101 (UDP),
-#     its captures in $HRV_SIM_DIR;
-#   - CUPS's usb backend is a stand-in that reports one HRV5720ZWB (and one
-#     other printer) and prints to the simulator;
-#   - udevadm is a stand-in that logs its arguments to $HRV_UDEVADM_LOG, and
-#     /run/udev exists, as on a system where udev runs;
-#   - $HRV_DEB is the package, $HRV_SOURCE_DIR and $HRV_BUILD_DIR the trees.
 set -euo pipefail
 [ "$(id -u)" = 0 ] || { echo "deb-session: needs root" >&2; exit 77; }
 src=$(realpath "$1"); build=$(realpath "$2"); deb=$(realpath "$3"); shift 3

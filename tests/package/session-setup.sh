@@ -1,24 +1,25 @@
 #!/bin/bash
-# Second half of deb-session.sh, run inside the private system copy: makes
-# the copy look like a desktop system that never had the suite, starts
-# cupsd and the printer simulator, then runs the command.
+# Second half of deb-session.sh, run inside the private system copy. Before the
+# command runs: no trace of the suite; users alice and bob; cupsd with a fresh
+# configuration and no queues; the printer simulator on 127.0.0.1:9100/9101
+# (captures in $HRV_SIM_DIR); CUPS's usb backend a stand-in that reports one
+# HRV5720ZWB and one other printer and prints to the simulator; udevadm a
+# stand-in that logs its arguments to $HRV_UDEVADM_LOG, with /run/udev there;
+# $HRV_DEB the package, $HRV_SOURCE_DIR and $HRV_BUILD_DIR the trees.
 set -euo pipefail
 # Everything below changes system paths: only ever inside the session.
 [ -f /.hrv-deb-session ] || { echo "session-setup: not inside deb-session.sh" >&2; exit 1; }
 
-# A clean system: no trace of an earlier installation of the suite.
 if dpkg-query -W -f='${db:Status-Status}' hrv5720zwb 2>/dev/null | grep -qv '^not-installed$'; then
   dpkg --purge hrv5720zwb >/dev/null 2>&1 || true
 fi
 rm -rf /opt/vorn /usr/lib/cups/filter/pstopxl_hrv5720zwb /usr/lib/cups/filter/pstopxl_hrv5720zwb-net \
        /usr/share/cups/model/HRV5720ZWB.ppd /usr/share/cups/model/HRV5720ZWB-net.ppd /var/tmp/qdw.prn
 
-# Two ordinary desktop users.
 for u in alice bob; do
   id "$u" >/dev/null 2>&1 || useradd --create-home --user-group --shell /bin/sh "$u"
 done
 
-# udev as the maintainer scripts see it.
 export HRV_UDEVADM_LOG=/run/udevadm.log
 mkdir -p /run/udev
 cat > /usr/bin/udevadm <<EOF
@@ -27,9 +28,7 @@ echo "\$*" >> $HRV_UDEVADM_LOG
 EOF
 chmod 755 /usr/bin/udevadm
 
-# The printer on the "USB bus": CUPS's usb backend replaced by one that
-# reports it and prints to the simulator. Run as lp (mode 0755), like any
-# backend that needs no root.
+# The usb backend runs as lp (mode 0755), like any backend that needs no root.
 cat > /usr/lib/cups/backend/usb <<'EOF'
 #!/bin/sh
 if [ $# -eq 0 ]; then

@@ -3,11 +3,12 @@
 # tests/e2e/cups-session.sh (loopback only; cupsd and the printer simulator on
 # 127.0.0.1:9100/9101 running): the installed application on a loopback port
 # with a printer at the simulator; CUPS's IPP Everywhere test, compared with
-# LPrint on the same PAPPL; a PWG raster job by ipptool and a PDF through a
-# cupsd queue made with "-m everywhere", both read back from the simulator; the
-# printer's status (a cover open, a toner low) in the IPP state; a monitor
-# stand-in on UDP port 9102 that must keep its own status answers; and a
-# screenshot of the printer's web page.
+# LPrint on the same PAPPL; PWG raster, PDF and JPEG jobs by ipptool and a PDF
+# through a cupsd queue made with "-m everywhere", read back from the
+# simulator; a document Ghostscript fails on, and a job canceled while
+# Ghostscript renders it; the printer's status (a cover open, a toner low) in
+# the IPP state; a monitor stand-in on UDP port 9102 that must keep its own
+# status answers; and a screenshot of the printer's web page.
 #   app-session.sh <source-dir> <build-dir> <artifact-dir>
 set -uo pipefail
 source=$1 build=$2 artifacts=$3
@@ -28,11 +29,21 @@ waitfor() {  # seconds, command
   for _ in $(seq "$n"); do "$@" && return 0; sleep 0.1; done
   return 1
 }
-field() { "$inspect" --summary "$1" | sed -n "s/^$2=//p"; }
 attr() { ipptool -t -v "$uri" get-printer-attributes.test | grep -E "^ +$1 "; }
 idle() { attr printer-state | grep -q idle; }
 simjobs() { ls "$HRV_SIM_DIR"/job-*.prn 2>/dev/null | wc -l; }
 newjob() { test "$(simjobs)" -gt "$1"; }
+latest() { ls "$HRV_SIM_DIR"/job-*.prn | tail -1; }
+state_is() { test "$("$app" jobs -d HRV5720ZWB | awk -v id="$1" '$1 == id { print $2 }')" = "$2"; }
+expect_job() {  # what, capture, lines the inspector's summary must hold
+  local what=$1 summary; summary=$("$inspect" --summary "$2"); shift 2
+  for line in "$@"; do check "$what: $line" grep -qxF "$line" <<< "$summary"; done
+}
+submit() {  # document: job id, once the printer got the job
+  local before; before=$(simjobs); waitfor 60 idle
+  "$app" submit -d HRV5720ZWB "$1" | sed 's/.*-//'
+  waitfor 60 newjob "$before"
+}
 export -f attr idle
 export uri
 
@@ -63,10 +74,11 @@ check "IPP Everywhere: only PAPPL 1.3's own failures ($(tr '\n' ' ' < "$work/our
   diff "$work/pappl.failed" "$work/ours.failed"
 check "IPP Everywhere: LPrint fails each of them too" test -z "$(comm -23 "$work/pappl.failed" "$work/lprint.failed")"
 check "media-supported: the 19 sizes of the PPD" test "$(attr media-supported | tr -cd ',' | wc -c)" -eq 18
+check "PDF and PostScript are taken" bash -c \
+  'attr document-format-supported | grep "application/pdf" | grep -q "application/postscript"'
 
-# A PWG raster job, A5 two-sided with two copies, arrives in our envelope.
-waitfor 60 idle
-before=$(simjobs)
+# PWG raster, PDF and JPEG documents by ipptool, two-sided, two copies,
+# gray, from tray 1, arrive in our envelope.
 cat > "$work/print.test" <<'EOF'
 { OPERATION Print-Job
   GROUP operation-attributes-tag
@@ -74,53 +86,69 @@ cat > "$work/print.test" <<'EOF'
   ATTR naturalLanguage attributes-natural-language en
   ATTR uri printer-uri $uri
   ATTR name requesting-user-name tester
-  ATTR name job-name "raster test"
-  ATTR mimeMediaType document-format image/pwg-raster
+  ATTR name job-name "$format test"
+  ATTR mimeMediaType document-format $format
   GROUP job-attributes-tag
   ATTR keyword sides two-sided-long-edge
   ATTR integer copies 2
-  ATTR keyword media iso_a5_148x210mm
   ATTR keyword print-color-mode monochrome
+  ATTR collection media-col { MEMBER keyword media-size-name $media MEMBER keyword media-source tray-1 }
+  ATTR rangeOfInteger page-ranges $pages
   FILE $filename
   STATUS successful-ok }
 EOF
-check "ipptool prints a PWG raster document" ipptool -q -f "$work/doc.pwg" "$uri" "$work/print.test"
-check "the raster job reaches the simulator" waitfor 60 newjob "$before"
-job=$(ls "$HRV_SIM_DIR"/job-*.prn | tail -1)
-cp "$job" "$artifacts/raster-job.prn"
-summary=$("$inspect" --summary "$job")
-expect() { check "raster job: $1" grep -qxF "$1" <<< "$summary"; }
-expect "lock.requests=1"
-expect "pjl.header.3=@PJL SET USERNAME=\"tester\""
-expect "pjl.header.4=@PJL SET JOBNAME=\"raster test\""
-expect "pjl.enter_language=yes"
-expect "pages=3"
-expect "page1.media=A5"
-expect "page2.duplex=duplex-vertical"
-expect "page1.copies=2"
-expect "page1.colorspace=Gray"
-expect "end=trailer"
-expect "error=none"
+ipp_print() {  # document, format, media, page-ranges
+  local before; before=$(simjobs); waitfor 60 idle
+  ipptool -q -f "$1" -d format="$2" -d media="$3" -d pages="$4" "$uri" "$work/print.test" &&
+    waitfor 60 newjob "$before"
+}
+check "ipptool prints a PWG raster document" ipp_print "$work/doc.pwg" image/pwg-raster iso_a5_148x210mm 1-9
+cp "$(latest)" "$artifacts/raster-job.prn"
+expect_job "raster job" "$(latest)" "lock.requests=1" 'pjl.header.3=@PJL SET USERNAME="tester"' \
+  'pjl.header.4=@PJL SET JOBNAME="image/pwg-raster test"' pjl.enter_language=yes pages=3 page1.media=A5 \
+  page1.source=upper page2.duplex=duplex-vertical page1.copies=2 page1.colorspace=Gray end=trailer error=none
+gs -q -dBATCH -dNOPAUSE -dSAFER -sDEVICE=pdfwrite -sOutputFile="$work/doc.pdf" "$source/samples/sample.ps"
+check "ipptool prints pages 2 and 3 of a PDF document" ipp_print "$work/doc.pdf" application/pdf iso_a4_210x297mm 2-3
+cp "$(latest)" "$artifacts/pdf-job.prn"
+expect_job "PDF job" "$(latest)" "lock.requests=1" 'pjl.header.4=@PJL SET JOBNAME="application/pdf test"' \
+  pjl.enter_language=yes pages=2 page1.media=A4 page1.source=upper page2.duplex=duplex-vertical page1.copies=2 \
+  page1.colorspace=Gray end=trailer error=none
 
-# A page the encoder does not take (CMYK) aborts the job; the printer gets
-# the cancel sequence.
-waitfor 60 idle
-before=$(simjobs)
+gs -q -dBATCH -dNOPAUSE -dSAFER -sDEVICE=jpeg -r50 -dLastPage=1 -sOutputFile="$work/doc.jpg" "$source/samples/sample.ps"
+check "ipptool prints a JPEG image" ipp_print "$work/doc.jpg" image/jpeg iso_a4_210x297mm 1-9
+expect_job "JPEG job, whose copies PAPPL makes" "$(latest)" pages=2 page1.copies=1 page2.duplex=simplex end=trailer
+
+# Jobs that fail on the way end with the cancel sequence: a raster page the
+# encoder does not take (CMYK), a PDF Ghostscript cannot read.
 gs -q -dBATCH -dNOPAUSE -dSAFER -sDEVICE=pwgraster -r150 -dcupsColorSpace=6 -dcupsBitsPerColor=8 \
   -sPAPERSIZE=a4 -sOutputFile="$work/cmyk.pwg" "$source/samples/sample.ps"
-ipptool -q -f "$work/cmyk.pwg" "$uri" "$work/print.test"
-check "a CMYK raster job reaches the simulator" waitfor 60 newjob "$before"
-check "the CMYK job ends with the cancel sequence" \
-  test "$(field "$(ls "$HRV_SIM_DIR"/job-*.prn | tail -1)" end)" = cancel
+check "a CMYK raster job reaches the simulator" ipp_print "$work/cmyk.pwg" image/pwg-raster iso_a4_210x297mm 1-9
+expect_job "CMYK job" "$(latest)" end=cancel
+printf '%%PDF-1.4\nnot a PDF after all\n' > "$work/broken.pdf"
+id=$(submit "$work/broken.pdf")
+check "a broken PDF: the job is aborted" waitfor 10 state_is "$id" aborted
+expect_job "broken PDF job" "$(latest)" pages=0 end=cancel
+
+# A job canceled while Ghostscript renders it (PostScript that never ends):
+# Ghostscript holds none of the application's sockets and ends at once.
+before=$(simjobs)
+printf '%%!PS\n{ 1 pop } loop\n' > "$work/endless.ps"
+id=$("$app" submit -d HRV5720ZWB "$work/endless.ps" | sed 's/.*-//')
+check "Ghostscript renders the endless document" waitfor 30 pgrep -P $app_pid
+gs_pid=$(pgrep -P $app_pid)
+check "Ghostscript holds no socket of the application" test -z "$(find /proc/"$gs_pid"/fd -lname 'socket:*')"
+"$app" cancel -d HRV5720ZWB
+check "the cancel ends Ghostscript at once" waitfor 5 test ! -e /proc/"$gs_pid"
+check "the canceled job is canceled" waitfor 10 state_is "$id" canceled
+check "the canceled job reaches the simulator" waitfor 10 newjob "$before"
+expect_job "canceled job" "$(latest)" pages=0 end=cancel
 
 # A multi-page PDF through cupsd and an "-m everywhere" queue.
 before=$(simjobs)
-gs -q -dBATCH -dNOPAUSE -dSAFER -sDEVICE=pdfwrite -sOutputFile="$work/doc.pdf" "$source/samples/sample.ps"
 check "cupsd makes an everywhere queue for the application" lpadmin -p HRV-IPP -E -v "$uri" -m everywhere
 check "lp prints the PDF" lp -d HRV-IPP "$work/doc.pdf"
 check "the PDF job reaches the simulator" waitfor 120 newjob "$before"
-job=$(ls "$HRV_SIM_DIR"/job-*.prn | tail -1)
-check "PDF job: 3 pages in the envelope" test "$(field "$job" pages)/$(field "$job" end)" = "3/trailer"
+expect_job "cupsd's PDF job" "$(latest)" pages=3 end=trailer
 
 # The printer's status in the IPP state. The application sets door-open and
 # cover-open for an open cover; PAPPL 1.3 writes no door-open into
@@ -136,23 +164,16 @@ check "four toners in printer-supply" test "$(attr printer-supply-description | 
 
 # statusmon-net keeps UDP port 9102: a stand-in there asks five times while
 # the application asks too, and gets exactly its five answers.
-python3 - "$uri" > "$work/standin.out" <<'EOF' &
-import socket, sys, time
+python3 - > "$work/standin.out" <<'EOF' &
+import socket, time
 s = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
 s.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)  # as Qt binds statusmon-net's socket
 s.bind(("0.0.0.0", 9102))
-s.settimeout(0.5)
-got = 0
-for _ in range(5):
-    s.sendto(b"GetStatus;", ("127.0.0.1", 9101))
-    time.sleep(0.6)
-end = time.time() + 2
-while time.time() < end:
-    try:
-        s.recv(2048); got += 1
-    except socket.timeout:
-        pass
-print(got)
+for _ in range(5): s.sendto(b"GetStatus;", ("127.0.0.1", 9101)); time.sleep(0.6)
+s.settimeout(2); got = 0
+try:
+    while True: s.recv(2048); got += 1
+except socket.timeout: print(got)
 EOF
 standin=$!
 for _ in 1 2 3 4 5; do attr printer-state >/dev/null; sleep 0.6; done

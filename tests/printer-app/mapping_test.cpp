@@ -1,15 +1,17 @@
-// The printer application's decisions: IPP job attributes to the PJL job
-// header's choices and the PCL XL page; the printer's status answers to IPP
-// state; the lock handshake.
+// The printer application's decisions, as tables of plain sentences: IPP job
+// attributes to the job header's choices and the PCL XL page, raster pages to
+// PCL XL pixels, the printer's status answers to IPP state, the lock
+// handshake.
 #include <cups/cups.h>
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 #include <deque>
 #include <fstream>
-#include <functional>
 #include <map>
 #include <set>
+#include <sstream>
 #include <string>
 
 #include "jobplan.h"
@@ -21,153 +23,119 @@ namespace {
 
 using namespace hrv::app;
 
-// One line per plan: media, type, tray, sides, colour, resolution, copies and
-// the PCL XL page setup.
+// The job's attributes: the defaults, changed by "key=value" words.
+JobAttributes attributes(const std::string& words) {
+  JobAttributes a;
+  std::istringstream in(words);
+  for (std::string w; in >> w;) {
+    const std::string k = w.substr(0, w.find('=')), v = w.substr(w.find('=') + 1);
+    if (k == "media") a.media = v;
+    if (k == "size") std::sscanf(v.c_str(), "%dx%d", &a.widthHundredthsMm, &a.lengthHundredthsMm);
+    if (k == "type") a.mediaType = v;
+    if (k == "source") a.mediaSource = v;
+    if (k == "sides") a.sides = v;
+    if (k == "color") a.colorMode = v;
+    if (k == "dpi") a.resolution = std::stoi(v);
+    if (k == "quality") a.quality = v;
+    if (k == "copies") a.copies = std::stoi(v);
+    if (k == "image") a.pagesRepeatedForCopies = true;
+  }
+  return a;
+}
+
+// One line per plan: page size, size rule, type, tray, duplex, colour,
+// resolution, copies and the PCL XL page.
 std::string describe(const JobPlan& p) {
   const hrv::JobSettings& s = p.settings;
-  std::string media = p.page.media.custom
-                          ? "custom " + std::to_string(std::lround(p.page.media.widthInches * 100)) + "x" +
-                                std::to_string(std::lround(p.page.media.heightInches * 100))
-                          : "media " + std::to_string(static_cast<int>(p.page.media.size)) +
-                                (p.page.media.orientation ? " landscape" : "");
+  const hrv::pxl::Media& m = p.page.media;
+  const std::string media =
+      m.custom ? "custom " + std::to_string(std::lround(m.widthInches * 100)) + "x" +
+                     std::to_string(std::lround(m.heightInches * 100))
+               : "media " + std::to_string(static_cast<int>(m.size)) + (m.orientation ? " landscape" : "");
   return s.pageSize + " " + p.rasterSize + " " + s.mediaType + " " + s.inputSlot + " " + s.duplex +
          " colour" + std::to_string(s.colorFlag) + (p.mono ? " gray " : " rgb ") + s.resolution +
-         (s.enhance1200 ? "+enhance" : "") + " " + std::to_string(p.dpi) + "dpi x" +
+         (s.enhance1200 ? "+enhance " : " ") + std::to_string(p.dpi) + "dpi x" +
          std::to_string(p.page.copies) + " sides" + std::to_string(static_cast<int>(p.page.sides)) + " " +
          media;
 }
 
 TEST(JobPlan, IppAttributesBecomeHeaderChoicesAndPage) {
-  struct Case {
+  const struct {
     const char* name;
-    std::function<void(JobAttributes&)> set;
+    const char* attributes;
     const char* expected;
-  };
-  const Case cases[] = {
-      {"defaults: A4 plain paper, automatic tray, one-sided colour at 600 dpi", [](JobAttributes&) {},
+  } cases[] = {
+      {"defaults: A4 plain paper, automatic tray, one-sided colour at 600 dpi", "",
        "A4 A4 PLAIN AUTO None colour0 rgb 600dpi 600dpi x1 sides0 media 2"},
-      {"Letter from tray 2, long edge",
-       [](JobAttributes& j) {
-         j.media = "na_letter_8.5x11in";
-         j.mediaSource = "tray-2";
-         j.sides = "two-sided-long-edge";
-       },
+      {"Letter from tray 2, long edge", "media=na_letter_8.5x11in source=tray-2 sides=two-sided-long-edge",
        "Letter Letter PLAIN TRAY2 DuplexNoTumble colour0 rgb 600dpi 600dpi x1 sides1 media 0"},
-      {"short edge on the multipurpose tray, envelopes",
-       [](JobAttributes& j) {
-         j.media = "iso_dl_110x220mm";
-         j.mediaSource = "by-pass-tray";
-         j.mediaType = "envelope";
-         j.sides = "two-sided-short-edge";
-       },
+      {"envelopes on the multipurpose tray, short edge",
+       "media=iso_dl_110x220mm source=by-pass-tray type=envelope sides=two-sided-short-edge",
        "EnvDL EnvDL ENV MPTRAY DuplexTumble colour0 rgb 600dpi 600dpi x1 sides2 media 9"},
-      {"monochrome draft at 300 dpi",
-       [](JobAttributes& j) {
-         j.colorMode = "monochrome";
-         j.resolution = 300;
-         j.quality = "draft";
-       },
+      {"monochrome draft at 300 dpi", "color=monochrome dpi=300 quality=draft",
        "A4 A4 PLAIN AUTO None colour1 gray 300dpi 300dpi x1 sides0 media 2"},
-      {"auto colour, high quality: the 1200-dpi choice at 600 dpi",
-       [](JobAttributes& j) {
-         j.colorMode = "auto";
-         j.quality = "high";
-       },
+      {"auto colour, high quality: the 1200-dpi choice at 600 dpi", "color=auto quality=high",
        "A4 A4 PLAIN AUTO None colour3 rgb 600dpi+enhance 600dpi x1 sides0 media 2"},
       {"JIS B5 has no PCL XL size: custom inches, and the JIS B5 header rule",
-       [](JobAttributes& j) {
-         j.media = "jis_b5_182x257mm";
-         j.widthHundredthsMm = 18200;
-         j.lengthHundredthsMm = 25700;
-       },
+       "media=jis_b5_182x257mm size=18200x25700",
        "B5 B5 PLAIN AUTO None colour0 rgb 600dpi 600dpi x1 sides0 custom 717x1012"},
-      {"A5 landscape is A5 turned", [](JobAttributes& j) { j.media = "om_a5-landscape_210x148mm"; },
+      {"A5 landscape is A5 turned", "media=om_a5-landscape_210x148mm",
        "A5L A5L PLAIN AUTO None colour0 rgb 600dpi 600dpi x1 sides0 media 16 landscape"},
       {"a size outside the PPD prints at its own size without the size rule",
-       [](JobAttributes& j) {
-         j.media = "na_index-4x6_4x6in";
-         j.widthHundredthsMm = 10160;
-         j.lengthHundredthsMm = 15240;
-       },
+       "media=na_index-4x6_4x6in size=10160x15240",
        "A4 NULL PLAIN AUTO None colour0 rgb 600dpi 600dpi x1 sides0 custom 400x600"},
       {"unknown type, tray and sides fall back to the PPD defaults",
-       [](JobAttributes& j) {
-         j.mediaType = "transparency";
-         j.mediaSource = "tray-9";
-         j.sides = "sideways";
-       },
+       "type=transparency source=tray-9 sides=sideways",
        "A4 A4 PLAIN AUTO None colour0 rgb 600dpi 600dpi x1 sides0 media 2"},
-      {"copies go to the page", [](JobAttributes& j) { j.copies = 3; },
-       "A4 A4 PLAIN AUTO None colour0 rgb 600dpi 600dpi x3 sides0 media 2"},
+      {"heavy paper keeps its PPD choice, copies go to the page", "type=cardstock copies=3",
+       "A4 A4 THICKERPAPER2 AUTO None colour0 rgb 600dpi 600dpi x3 sides0 media 2"},
       {"copies of an image PAPPL repeats itself: not made twice, each on a sheet of its own",
-       [](JobAttributes& j) {
-         j.copies = 3;
-         j.sides = "two-sided-long-edge";
-         j.pagesRepeatedForCopies = true;
-       },
+       "copies=3 sides=two-sided-long-edge image",
        "A4 A4 PLAIN AUTO None colour0 rgb 600dpi 600dpi x1 sides0 media 2"},
-      {"heavy paper, labels and glossy keep their PPD choices",
-       [](JobAttributes& j) { j.mediaType = "cardstock"; },
-       "A4 A4 THICKERPAPER2 AUTO None colour0 rgb 600dpi 600dpi x1 sides0 media 2"},
   };
-  for (const Case& c : cases) {
-    JobAttributes job;
-    c.set(job);
-    EXPECT_EQ(describe(planJob(job)), c.expected) << c.name;
-  }
-}
-
-// The PPD's choices, by option keyword.
-std::map<std::string, std::vector<std::string>> ppdChoices() {
-  std::map<std::string, std::vector<std::string>> out;
-  std::ifstream in(PPD_FILE);
-  for (std::string line; std::getline(in, line);) {
-    for (const char* option : {"PaperDimension", "MediaType", "InputSlot"}) {
-      std::string key = std::string("*") + option + " ";
-      if (line.rfind(key, 0) == 0) out[option].push_back(line.substr(key.size()));
-    }
-  }
-  return out;
+  for (const auto& c : cases) EXPECT_EQ(describe(planJob(attributes(c.attributes))), c.expected) << c.name;
 }
 
 TEST(JobPlan, TablesOfferExactlyThePpdChoices) {
-  auto ppd = ppdChoices();
-  ASSERT_EQ(ppd["PaperDimension"].size(), 19u);
-  std::set<std::string> sizes;
-  for (const std::string& line : ppd["PaperDimension"]) {
-    // A4/A4 (210 x 297 mm): "595 842"
-    std::string keyword = line.substr(0, line.find('/'));
-    double w = 0, h = 0;
-    ASSERT_EQ(std::sscanf(line.substr(line.find('"')).c_str(), "\"%lf %lf", &w, &h), 2) << line;
-    sizes.insert(keyword);
-    const MediaEntry* entry = nullptr;
-    for (const MediaEntry& m : mediaTable())
-      if (keyword == m.ppd) entry = &m;
-    ASSERT_NE(entry, nullptr) << keyword << " has no PWG name";
-    pwg_media_t* pwg = pwgMediaForPWG(entry->pwg);
-    ASSERT_NE(pwg, nullptr) << entry->pwg;
-    EXPECT_NEAR(pwg->width * 72.0 / 2540, w, 1.0) << entry->pwg << " for " << keyword;
-    EXPECT_NEAR(pwg->length * 72.0 / 2540, h, 1.0) << entry->pwg << " for " << keyword;
+  std::map<std::string, std::set<std::string>> ppd;  // keyword -> choices
+  std::ifstream in(PPD_FILE);
+  for (std::string line; std::getline(in, line);) {
+    for (const char* option : {"PaperDimension", "MediaType", "InputSlot"}) {
+      const std::string key = std::string("*") + option + " ";
+      if (line.rfind(key, 0) != 0) continue;
+      ppd[option].insert(line.substr(key.size(), line.find('/') - key.size()));
+      double w = 0, h = 0;  // *PaperDimension A4/A4 (210 x 297 mm): "595 842"
+      if (std::strcmp(option, "PaperDimension") != 0 ||
+          std::sscanf(line.c_str() + line.find('"'), "\"%lf %lf", &w, &h) != 2)
+        continue;
+      const std::string size = line.substr(key.size(), line.find('/') - key.size());
+      const MediaEntry* entry = nullptr;
+      for (const MediaEntry& m : mediaTable())
+        if (size == m.ppd) entry = &m;
+      const pwg_media_t* pwg = entry ? pwgMediaForPWG(entry->pwg) : nullptr;
+      ASSERT_NE(pwg, nullptr) << size << " has no PWG name";
+      EXPECT_NEAR(pwg->width * 72.0 / 2540, w, 1.0) << entry->pwg;
+      EXPECT_NEAR(pwg->length * 72.0 / 2540, h, 1.0) << entry->pwg;
+    }
   }
-  EXPECT_EQ(sizes.size(), mediaTable().size());
-  for (const auto& [option, table] :
-       {std::pair{"MediaType", &mediaTypeTable()}, std::pair{"InputSlot", &mediaSourceTable()}}) {
-    std::set<std::string> fromPpd, fromTable;
-    for (const std::string& line : ppd[option]) fromPpd.insert(line.substr(0, line.find('/')));
-    for (const KeywordChoice& k : *table) fromTable.insert(k.ppd);
-    EXPECT_EQ(fromTable, fromPpd) << option;
-  }
+  std::set<std::string> sizes, types, sources;
+  for (const MediaEntry& m : mediaTable()) sizes.insert(m.ppd);
+  for (const KeywordChoice& k : mediaTypeTable()) types.insert(k.ppd);
+  for (const KeywordChoice& k : mediaSourceTable()) sources.insert(k.ppd);
+  EXPECT_EQ(ppd["PaperDimension"].size(), 19u);
+  EXPECT_EQ(sizes, ppd["PaperDimension"]);
+  EXPECT_EQ(types, ppd["MediaType"]);
+  EXPECT_EQ(sources, ppd["InputSlot"]);
 }
 
 TEST(RasterPages, TakenAsGrayOrRgbOrRefused) {
-  struct Case {
+  const struct {
     const char* name;
     cups_cspace_t space;
     unsigned bits;
     bool mono;
     const char* expected;  // format and the conversion of the pixel (R,G,B) = (200,100,50), or K 55
-  };
-  const Case cases[] = {
+  } cases[] = {
       {"sRGB in colour", CUPS_CSPACE_SRGB, 24, false, "rgb none"},
       {"sRGB in monochrome: luminance", CUPS_CSPACE_SRGB, 24, true, "gray 125"},
       {"AdobeRGB", CUPS_CSPACE_ADOBERGB, 24, false, "rgb none"},
@@ -177,90 +145,70 @@ TEST(RasterPages, TakenAsGrayOrRgbOrRefused) {
       {"CMYK", CUPS_CSPACE_CMYK, 32, false, "refused"},
       {"16-bit sRGB", CUPS_CSPACE_SRGB, 48, false, "refused"},
   };
-  for (const Case& c : cases) {
-    auto f = pageFormatFor(c.space, c.bits, c.mono);
+  for (const auto& c : cases) {
+    const auto f = pageFormatFor(c.space, c.bits, c.mono);
     std::string got = "refused";
     if (f) {
-      got = f->format == hrv::pxl::PixelFormat::kRgb8 ? "rgb " : "gray ";
       const uint8_t in[3] = {static_cast<uint8_t>(c.bits == 8 ? 55 : 200), 100, 50};
       uint8_t out = 0;
       convertRow(f->conversion, in, 1, &out);
-      got += f->conversion == RowConversion::kNone ? "none" : std::to_string(out);
+      got = (f->format == hrv::pxl::PixelFormat::kRgb8 ? "rgb " : "gray ") +
+            (f->conversion == RowConversion::kNone ? "none" : std::to_string(out));
     }
     EXPECT_EQ(got, c.expected) << c.name;
   }
 }
 
-std::string reasonNames(pappl_preason_t r) {
-  static const std::pair<pappl_preason_t, const char*> kNames[] = {
-      {PAPPL_PREASON_OTHER, "other"},
-      {PAPPL_PREASON_COVER_OPEN, "cover-open"},
-      {PAPPL_PREASON_INPUT_TRAY_MISSING, "input-tray-missing"},
-      {PAPPL_PREASON_MARKER_SUPPLY_EMPTY, "marker-supply-empty"},
-      {PAPPL_PREASON_MARKER_SUPPLY_LOW, "marker-supply-low"},
-      {PAPPL_PREASON_MARKER_WASTE_ALMOST_FULL, "marker-waste-almost-full"},
-      {PAPPL_PREASON_MARKER_WASTE_FULL, "marker-waste-full"},
-      {PAPPL_PREASON_MEDIA_EMPTY, "media-empty"},
-      {PAPPL_PREASON_MEDIA_JAM, "media-jam"},
-      {PAPPL_PREASON_MEDIA_LOW, "media-low"},
-      {PAPPL_PREASON_MEDIA_NEEDED, "media-needed"},
-      {PAPPL_PREASON_OFFLINE, "offline"},
-      {PAPPL_PREASON_SPOOL_AREA_FULL, "spool-area-full"},
-      {PAPPL_PREASON_TONER_EMPTY, "toner-empty"},
-      {PAPPL_PREASON_TONER_LOW, "toner-low"},
-      {PAPPL_PREASON_DOOR_OPEN, "door-open"},
-  };
-  std::string out;
-  for (const auto& [bit, name] : kNames)
-    if (r & bit) out += std::string(out.empty() ? "" : ",") + name;
-  return out.empty() ? "none" : out;
+std::string status(bool answered, unsigned reasons, const std::array<int, kTonerCount>& t) {
+  char buf[64];
+  std::snprintf(buf, sizeof buf, "%s 0x%x %d/%d/%d/%d", answered ? "yes" : "no", reasons, t[kBlack], t[kCyan],
+                t[kMagenta], t[kYellow]);
+  return buf;
 }
 
 TEST(PrinterStatus, AnswersBecomeReasonsAndTonerLevels) {
-  struct Case {
+  constexpr std::array<int, kTonerCount> kFull{100, 100, 100, 100};
+  constexpr unsigned kCover = PAPPL_PREASON_COVER_OPEN | PAPPL_PREASON_DOOR_OPEN;
+  const struct {
     const char* reply;
-    const char* expected;  // answered, reasons, toner levels k/c/m/y
+    bool answered;
+    unsigned reasons;
+    std::array<int, kTonerCount> toner;  // black, cyan, magenta, yellow
+  } cases[] = {
+      {"CODE=10001\r\n", true, PAPPL_PREASON_NONE, kFull},
+      {"", true, PAPPL_PREASON_NONE, kFull},  // an empty datagram: nothing to report
+      {"CODE=40021\r\n", true, kCover, kFull},
+      {"CODE=10211\r\nCODE=40309\r\n",
+       true,
+       PAPPL_PREASON_TONER_LOW | PAPPL_PREASON_TONER_EMPTY,
+       {0, 100, 10, 100}},
+      {"CODE=40410\r\n", true, PAPPL_PREASON_OTHER, {100, 0, 100, 100}},  // cyan not installed
+      {"CODE=11213\r\n", true, PAPPL_PREASON_MEDIA_EMPTY, kFull},
+      {"CODE=41913\r\n", true, PAPPL_PREASON_MEDIA_EMPTY | PAPPL_PREASON_MEDIA_NEEDED, kFull},
+      {"CODE=62123\r\n", true, PAPPL_PREASON_MEDIA_LOW, kFull},
+      {"CODE=44116\r\n", true, PAPPL_PREASON_MEDIA_JAM, kFull},
+      {"CODE=60005\r\n", true, PAPPL_PREASON_OTHER, kFull},
+      {"CODE=10316\r\n", true, PAPPL_PREASON_NONE, kFull},   // a part-life warning: no IPP reason of its own
+      {"CODE=10002\r\n", false, PAPPL_PREASON_NONE, kFull},  // not in the catalogue
+      {"%$#GARBAGE#$%\r\n", false, PAPPL_PREASON_NONE, kFull},
   };
-  const Case cases[] = {
-      {"CODE=10001\r\n", "yes none 100/100/100/100"},
-      {"", "yes none 100/100/100/100"},  // an empty datagram: nothing to report
-      {"CODE=40021\r\n", "yes cover-open,door-open 100/100/100/100"},
-      {"CODE=60021\r\n", "yes cover-open,door-open 100/100/100/100"},
-      {"CODE=10211\r\nCODE=40309\r\n", "yes toner-empty,toner-low 0/100/10/100"},
-      {"CODE=40410\r\n", "yes other 100/0/100/100"},
-      {"CODE=11213\r\n", "yes media-empty 100/100/100/100"},
-      {"CODE=41913\r\n", "yes media-empty,media-needed 100/100/100/100"},
-      {"CODE=65003\r\n", "yes media-empty 100/100/100/100"},
-      {"CODE=62123\r\n", "yes media-low 100/100/100/100"},
-      {"CODE=44116\r\n", "yes media-jam 100/100/100/100"},
-      {"CODE=12301\r\n", "yes input-tray-missing 100/100/100/100"},
-      {"CODE=40141\r\n", "yes marker-waste-full 100/100/100/100"},
-      {"CODE=60005\r\n", "yes other 100/100/100/100"},
-      {"CODE=10316\r\n", "yes none 100/100/100/100"},  // a part-life warning: no IPP reason of its own
-      {"CODE=44444\r\n", "yes offline 100/100/100/100"},
-      {"CODE=10002\r\n", "no none 100/100/100/100"},  // not in the catalogue
-      {"%$#GARBAGE#$%\r\n", "no none 100/100/100/100"},
-  };
-  for (const Case& c : cases) {
-    PrinterStatus s = statusFromReply(c.reply);
-    std::string got = std::string(s.answered ? "yes " : "no ") + reasonNames(s.reasons) + " " +
-                      std::to_string(s.toner[kBlack]) + "/" + std::to_string(s.toner[kCyan]) + "/" +
-                      std::to_string(s.toner[kMagenta]) + "/" + std::to_string(s.toner[kYellow]);
-    EXPECT_EQ(got, c.expected) << c.reply;
+  for (const auto& c : cases) {
+    const PrinterStatus s = statusFromReply(c.reply);
+    EXPECT_EQ(status(s.answered, s.reasons, s.toner), status(c.answered, c.reasons, c.toner)) << c.reply;
   }
   EXPECT_EQ(statusFromReply("CODE=40021\r\n").title, "盖子未合上");
 }
 
-// A printer connection that answers each read from a script; "" is a read
-// that brings nothing, "EOF" a closed connection.
+// A printer connection that answers each read from a script ('|' between
+// reads; "" a read that brings nothing, "EOF" a closed connection) and is
+// canceled after a number of pauses.
 class ScriptedPrinter : public LockChannel {
  public:
-  explicit ScriptedPrinter(std::deque<std::string> reads, int cancelAfterPauses = -1)
-      : reads_(std::move(reads)), cancelAfter_(cancelAfterPauses) {}
-  bool send(std::string_view bytes) override {
-    sent_ += std::string(bytes);
-    return true;
+  ScriptedPrinter(const std::string& reads, int cancelAfterPauses) : cancelAfter_(cancelAfterPauses) {
+    std::istringstream in(reads);
+    for (std::string r; std::getline(in, r, '|');) reads_.push_back(r);
   }
+  bool send(std::string_view bytes) override { return log += std::string(bytes) + " ", true; }
   long receive(char* buffer, size_t size) override {
     std::string r = reads_.empty() ? "" : reads_.front();
     if (!reads_.empty()) reads_.pop_front();
@@ -271,74 +219,39 @@ class ScriptedPrinter : public LockChannel {
   }
   bool canceled() override { return cancelAfter_ >= 0 && pauses_ >= cancelAfter_; }
   void pause() override { ++pauses_; }
-  void waiting(bool busy) override { log_ += busy ? "busy;" : "silent;"; }
-
-  std::string sent_, log_;
-  int pauses_ = 0;
+  void waiting(bool busy) override { log += busy ? "(busy) " : "(silent) "; }
+  std::string log;
 
  private:
   std::deque<std::string> reads_;
   int cancelAfter_;
+  int pauses_ = 0;
 };
 
 TEST(LockHandshake, WaitsUntilThePrinterAnswersReady) {
-  struct Case {
+  const char* kAnswers[] = {"ready", "busy", "no answer", "lost", "canceled"};
+  const struct {
     const char* name;
-    std::deque<std::string> reads;
+    const char* reads;
     int cancelAfterPauses;
-    LockAnswer expected;
-    int requests;
-    const char* waits;
+    const char* expected;  // what was sent and shown, then the answer
+  } cases[] = {
+      {"busy twice, then ready", "CODE=00002\r\n|CODE=00002\r\n|CODE=00001\r\n", -1,
+       "LockPrinter? (busy) LockPrinter? (busy) LockPrinter? ready"},
+      {"silent for a request (four empty reads), then ready", "||||CODE=00001\r\n", -1,
+       "LockPrinter? (silent) LockPrinter? ready"},
+      {"a short read is completed by the next one", "CO|DE=00001\r\n", -1, "LockPrinter? ready"},
+      {"another code is read again without a new request", "CODE=00007\r\n|CODE=00001\r\n", -1,
+       "LockPrinter? ready"},
+      {"the printer closes the connection", "EOF", -1, "LockPrinter? lost"},
+      {"canceled while the printer stays busy", "CODE=00002\r\n|CODE=00002\r\n|CODE=00002\r\n", 2,
+       "LockPrinter? (busy) LockPrinter? (busy) canceled"},
   };
-  const Case cases[] = {
-      {"ready at once", {"CODE=00001\r\n"}, -1, LockAnswer::kReady, 1, ""},
-      {"busy twice, then ready",
-       {"CODE=00002\r\n", "CODE=00002\r\n", "CODE=00001\r\n"},
-       -1,
-       LockAnswer::kReady,
-       3,
-       "busy;busy;"},
-      {"silent for a request (four empty reads), then ready",
-       {"", "", "", "", "CODE=00001\r\n"},
-       -1,
-       LockAnswer::kReady,
-       2,
-       "silent;"},
-      {"a short read is completed by the next one", {"CO", "DE=00001\r\n"}, -1, LockAnswer::kReady, 1, ""},
-      {"busy then ready in one read: ready wins",
-       {"CODE=00002\r\nCODE=00001\r\n"},
-       -1,
-       LockAnswer::kReady,
-       1,
-       ""},
-      {"another code is read again without a new request",
-       {"CODE=00007\r\n", "CODE=00001\r\n"},
-       -1,
-       LockAnswer::kReady,
-       1,
-       ""},
-      {"a code that is not all digits counts as silence",
-       {"CODE=0000A\r\n", "CODE=00001\r\n"},
-       -1,
-       LockAnswer::kReady,
-       2,
-       "silent;"},
-      {"the printer closes the connection", {"EOF"}, -1, LockAnswer::kLost, 1, ""},
-      {"canceled while the printer stays busy",
-       {"CODE=00002\r\n", "CODE=00002\r\n", "CODE=00002\r\n"},
-       2,
-       LockAnswer::kCanceled,
-       2,
-       "busy;busy;"},
-  };
-  for (const Case& c : cases) {
+  for (const auto& c : cases) {
     ScriptedPrinter printer(c.reads, c.cancelAfterPauses);
     hrv::StringLogger log;
-    EXPECT_EQ(waitForLock(printer, log), c.expected) << c.name;
-    std::string requests;
-    for (int i = 0; i < c.requests; ++i) requests += "LockPrinter?";
-    EXPECT_EQ(printer.sent_, requests) << c.name;
-    EXPECT_EQ(printer.log_, c.waits) << c.name;
+    const LockAnswer answer = waitForLock(printer, log);
+    EXPECT_EQ(printer.log + kAnswers[static_cast<int>(answer)], c.expected) << c.name;
   }
 }
 
