@@ -45,6 +45,10 @@ $root/bin/net/print_log regular empty file lp:lp 644
 /lib/udev/rules.d/70-hrv5720zwb.rules regular file root:root 644
 /lib/systemd/system/hrv5720zwb-printer-app.service regular file root:root 644
 EOF
+# Where Debian 12 packages put them (/lib is /usr/lib only on merged-/usr systems).
+for shipped in /lib/udev/rules.d/70-hrv5720zwb.rules /lib/systemd/system/hrv5720zwb-printer-app.service; do
+  check "the package ships $shipped" line "$(dpkg -L hrv5720zwb)" "$shipped"
+done
 for link in "/usr/lib/cups/filter/pstopxl_hrv5720zwb $root/bin/pstopxl_hrv5720zwb" \
   "/usr/lib/cups/filter/pstopxl_hrv5720zwb-net $root/bin/pstopxl_hrv5720zwb-net" "$root/bin/usb/hrv5720zwb/bin/gs /usr/bin/gs"; do
   set -- $link
