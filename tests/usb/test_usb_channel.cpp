@@ -7,15 +7,15 @@
 
 #include <QString>
 
-#include <dirent.h>
-
 #include <chrono>
+#include <filesystem>
 #include <mutex>
 #include <thread>
 
 using namespace hrvtest;
 using Lines = std::vector<std::string>;
 using std::chrono::milliseconds;
+namespace fs = std::filesystem;
 
 namespace {
 
@@ -66,7 +66,6 @@ TEST(UsbChannel, EachTransferEndsAsThePrinterEndsIt) {
       {"a transfer error fails the read", answer(Reply::failure(EPROTO)), 0, 254, 254, "", -1, 0},
       {"silence fails the read at the read time-out", {"CheckStatus?"}, 0, 254, 254, "", -7, readWait},
       {"a write taken in part fails", take(Reply::shortWrite(5)), 253, 0, 0, "", 0, 0},
-      {"a stalled write fails", take(Reply::failure(EPIPE)), 253, 0, 0, "", 0, 0},
       {"a write never taken fails at the write time-out", take(Reply::timeout()), 253, 0, 0, "", 0,
        writeWait},
   };
@@ -95,21 +94,30 @@ TEST(UsbChannel, EachTransferEndsAsThePrinterEndsIt) {
   }
 }
 
-TEST(UsbChannel, ThePrinterIsFoundWhileItIsPluggedIn) {
+// Found only while plugged in; every tenth release fails and leaves the
+// connection to the next initDevice, which must close it.
+TEST(UsbChannel, FoundWhilePluggedInAndConnectionsLeakNothing) {
   usb_communicate usb;
-  auto exchange = [&] {
-    const int found = usb.checkUSBDevice(), opened = usb.initDevice();
-    const int result =
-        opened != 0 ? opened : send(usb, "CheckStatus?") * 1000 + read(usb) + usb.releaseDevice();
-    return std::to_string(found) + " " + std::to_string(result);
-  };
-  for (int i = 0; i < 2; ++i) {
-    EXPECT_EQ(exchange(), "0 252");
-    EXPECT_EQ(takeLog(), Lines{"find device error"});
-    EmulatedPrinter printer(Script{{{"CheckStatus?", {Reply::text("CODE=10001\r\n")}}}});
-    EXPECT_EQ(exchange(), "1 12");
-    EXPECT_EQ(printer.writtenText(), "CheckStatus?");
-    takeLog();
+  const auto openFiles = [] { return std::distance(fs::directory_iterator("/proc/self/fd"), {}); };
+  for (int plugged = 0; plugged < 2; ++plugged) {
+    EXPECT_EQ((std::tuple<int, int, Lines>{usb.checkUSBDevice(), usb.initDevice(), takeLog()}),  // in order
+              std::make_tuple(0, 252, Lines{"find device error"}));
+    EmulatedPrinter printer(Script{{{"CheckIP?", {Reply::text("IPadd:\xc0\xa8\x01\x64")}}}});
+    auto cycle = [&](int i) {
+      printer.script([&](Script& s) { s.releaseError = i % 10 == 9 ? EIO : 0; });
+      const bool ok = usb.checkUSBDevice() == 1 && usb.initDevice() == 0 && send(usb, "CheckIP?") == 0 &&
+                      read(usb) == 10 && usb.releaseDevice() == (i % 10 == 9 ? 255 : 0);
+      takeLog();
+      return ok;
+    };
+    ASSERT_TRUE(cycle(0));  // lets lazily opened descriptors appear
+    std::this_thread::sleep_for(milliseconds(100));
+    const auto before = openFiles();
+    for (int i = 1; i <= (plugged ? 200 : 1); ++i) ASSERT_TRUE(cycle(i)) << "cycle " << i;
+    // The emulation's end of a closed device file goes away on its own thread.
+    for (int tries = 0; tries < 100 && openFiles() != before; ++tries)
+      std::this_thread::sleep_for(milliseconds(10));
+    EXPECT_EQ(openFiles(), before);
   }
 }
 
@@ -129,9 +137,7 @@ TEST(UsbChannel, TheKernelDriverIsDetachedAndWhatCannotBeIsReported) {
            Step{"a driver that will not go", EPERM, 0, 255, 0, "GET_DEVICE_ERROR", "-99|GET_DEVICE_ERROR"},
        }) {
     printer.script([&](Script& x) {
-      x.detachError = s.detachError;
-      x.claimError = s.claimError;
-      if (s.detachError) x.driver = "usblp";
+      x = {{}, x.idle, s.detachError ? "usblp" : x.driver, s.detachError, s.claimError};
     });
     const int opened = usb.initDevice();
     const int sent = opened == 0 ? send(usb, "CheckStatus?") : 0;
@@ -144,37 +150,6 @@ TEST(UsbChannel, TheKernelDriverIsDetachedAndWhatCannotBeIsReported) {
     takeLog();
   }
   EXPECT_EQ(printer.script().driver, "usblp");
-}
-
-TEST(UsbChannel, ConnectionsLeakNothing) {
-  EmulatedPrinter printer(Script{{{"CheckIP?", {Reply::text("IPadd:\xc0\xa8\x01\x64")}}}});
-  usb_communicate usb;
-  auto openFiles = [] {
-    int n = 0;
-    if (DIR* d = opendir("/proc/self/fd")) {
-      while (readdir(d)) ++n;
-      closedir(d);
-    }
-    return n;
-  };
-  // Every tenth release fails and leaves the connection to the next
-  // initDevice, which must close it.
-  auto cycle = [&](int i) {
-    printer.script([&](Script& s) { s.releaseError = i % 10 == 9 ? EIO : 0; });
-    const bool ok = usb.initDevice() == 0 && send(usb, "CheckIP?") == 0 && read(usb) == 10 &&
-                    usb.releaseDevice() == (i % 10 == 9 ? 255 : 0) && usb.checkUSBDevice() == 1;
-    printer.clearWritten();
-    takeLog();
-    return ok;
-  };
-  ASSERT_TRUE(cycle(0));  // lets lazily opened descriptors appear
-  std::this_thread::sleep_for(milliseconds(100));
-  const int before = openFiles();
-  for (int i = 1; i <= 200; ++i) ASSERT_TRUE(cycle(i)) << "cycle " << i;
-  // The emulation's end of a closed device file goes away on its own thread.
-  for (int tries = 0; tries < 100 && openFiles() != before; ++tries)
-    std::this_thread::sleep_for(milliseconds(10));
-  EXPECT_EQ(openFiles(), before);
 }
 
 }  // namespace
