@@ -1,7 +1,5 @@
-# Registers the GoogleTest cases of a program that uses EmulatedPrinter, with
-# umockdev's preload library and a kind label (the area label is the
-# folder's); under AddressSanitizer the preload comes ahead of the ASan
-# runtime, which ASan accepts only with verify_asan_link_order=0.
+# Registers the GoogleTest cases of a program that uses EmulatedPrinter under umockdev's preload library
+# (ahead of the ASan runtime in the sanitizer build), with a kind label.
 #   hrv_discover_emulated_usb_tests(<target> <kind-label> [gtest_discover_tests options...])
 include_guard(GLOBAL)
 include(GoogleTest)

@@ -14,10 +14,6 @@
 
 namespace hrvtest {
 
-Bytes toBytes(std::string_view text) {
-  return Bytes(text.begin(), text.end());
-}
-
 namespace {
 
 // The printer as it is sold, not as the code under test expects it: vendor
@@ -39,14 +35,14 @@ constexpr unsigned char kBulkOut = 0x01, kBulkIn = 0x82;
 constexpr unsigned kIdlePollMicros = 1000;
 
 std::string sysfsEntry(const char* path, int devnum, const char* descriptors) {
-  char numbers[160];
-  std::snprintf(numbers, sizeof numbers,
-                "\nN: bus/usb/001/%03d\nE: DEVNAME=/dev/bus/usb/001/%03d\nE: DEVNUM=%03d\nA: devnum=%d\\n\n",
-                devnum, devnum, devnum, devnum);
-  return std::string("P: ") + path + numbers +
-         "E: SUBSYSTEM=usb\nE: DEVTYPE=usb_device\nE: DRIVER=usb\nE: BUSNUM=001\nA: busnum=1\\n\n"
-         "A: speed=480\\n\nA: bConfigurationValue=1\\n\nH: descriptors=" +
-         descriptors + "\n";
+  char text[512];
+  std::snprintf(
+      text, sizeof text,
+      "P: %s\nN: bus/usb/001/%03d\nE: DEVNAME=/dev/bus/usb/001/%03d\nE: DEVNUM=%03d\nA: devnum=%d\\n\n"
+      "E: SUBSYSTEM=usb\nE: DEVTYPE=usb_device\nE: DRIVER=usb\nE: BUSNUM=001\nA: busnum=1\\n\n"
+      "A: speed=480\\n\nA: bConfigurationValue=1\\n\nH: descriptors=%s\n",
+      path, devnum, devnum, devnum, devnum, descriptors);
+  return text;
 }
 
 // One bulk transfer of one open device file (the client, referenced while
@@ -55,8 +51,7 @@ struct Urb {
   UMockdevIoctlClient* client;
   UMockdevIoctlData* data;
   bool done = false;
-  int status = 0;
-  int actual = 0;
+  int status = 0, actual = 0;
 };
 
 template <typename T>
@@ -88,15 +83,6 @@ struct EmulatedPrinter::State {
     urbs.erase(u);
   }
 };
-
-namespace {
-
-gboolean onIoctl(UMockdevIoctlBase*, UMockdevIoctlClient* client, gpointer state) {
-  static_cast<EmulatedPrinter::State*>(state)->ioctl(client);
-  return TRUE;
-}
-
-}  // namespace
 
 void EmulatedPrinter::State::ioctl(UMockdevIoctlClient* client) {
   const unsigned long request = umockdev_ioctl_client_get_request(client);
@@ -186,33 +172,23 @@ void EmulatedPrinter::State::submit(UMockdevIoctlClient* client, UMockdevIoctlDa
 
 // The chat's answer to one transfer; one that times out stays open.
 void EmulatedPrinter::State::answer(Urb& u, unsigned char* buffer, std::size_t length, bool out) {
-  Reply reply = script.idle;
-  const Line* line = nullptr;
-  if (out) {
-    for (Line& l : script.chat) {
-      if (length >= l.request.size() && std::memcmp(buffer, l.request.data(), l.request.size()) == 0 &&
-          (l.times == 0 || l.used < l.times)) {
-        ++l.used;
-        line = &l;
-        break;
-      }
-    }
-    reply = line ? line->write : Reply{};
-  } else if (!pending.empty()) {
-    reply = std::move(pending.front());
-    pending.pop_front();
-  }
+  const auto line =
+      std::find_if(script.chat.begin(), out ? script.chat.end() : script.chat.begin(), [&](Line& l) {
+        return length >= l.request.size() && std::memcmp(buffer, l.request.data(), l.request.size()) == 0 &&
+               (l.times == 0 || l.used < l.times);
+      });
+  const bool matched = out && line != script.chat.end() && ++line->used;
+  const Reply reply = out               ? (matched ? line->write : Reply{})
+                      : pending.empty() ? script.idle
+                                        : pending.front();
+  if (!out && !pending.empty()) pending.pop_front();
   if (reply.kind == Reply::Kind::Timeout) return;
-  if (reply.kind == Reply::Kind::Error) {
-    u.done = true;
-    u.status = -reply.n;
-    return;
-  }
+  u.done = true;
+  if (reply.kind == Reply::Kind::Error) return void(u.status = -reply.n);
   const std::size_t n =
       std::min(length, !out                               ? reply.data.size()
                        : reply.kind == Reply::Kind::Short ? static_cast<std::size_t>(reply.n)
                                                           : length);
-  u.done = true;
   u.actual = static_cast<int>(n);
   if (!out) {
     std::copy_n(reply.data.begin(), n, buffer);
@@ -220,7 +196,7 @@ void EmulatedPrinter::State::answer(Urb& u, unsigned char* buffer, std::size_t l
       pending.push_front(Reply::bytes(Bytes(reply.data.begin() + static_cast<long>(n), reply.data.end())));
     return;
   }
-  if (line && reply.kind == Reply::Kind::Data)
+  if (matched && reply.kind == Reply::Kind::Data)
     pending.insert(pending.end(), line->replies.begin(), line->replies.end());
   if (n > 0) requests.emplace_back(buffer, buffer + n);
   if (n > 0 && script.watch) script.watch(requests.back());
@@ -235,7 +211,11 @@ EmulatedPrinter::EmulatedPrinter(Script script) : state_(std::make_unique<State>
     throw std::runtime_error("EmulatedPrinter needs the umockdev preload library (umockdev-wrapper)");
   }
   s.handler = umockdev_ioctl_base_new();
-  g_signal_connect_after(s.handler, "handle-ioctl", G_CALLBACK(onIoctl), &s);
+  const auto onIoctl = [](UMockdevIoctlBase*, UMockdevIoctlClient* client, gpointer state) -> gboolean {
+    static_cast<State*>(state)->ioctl(client);
+    return TRUE;
+  };
+  g_signal_connect_after(s.handler, "handle-ioctl", G_CALLBACK(+onIoctl), &s);
   // The handler has to be in place before the device node appears.
   if (!umockdev_testbed_add_from_string(s.testbed, sysfsEntry(kHubPath, 1, kHubDescriptors).c_str(),
                                         nullptr) ||

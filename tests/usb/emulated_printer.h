@@ -1,7 +1,7 @@
 // An emulated HRV5720ZWB on an emulated USB bus, for tests of everything that
-// talks to the printer through libusb (see README.md). A test writes what the
-// printer says as a chat; one usbfs ioctl handler on umockdev replays it for
-// every program of the test that opens the printer.
+// talks to the printer through libusb. A test writes what the printer says as
+// a chat; one usbfs ioctl handler on umockdev replays it for every program of
+// the test that opens the printer. README.md describes the chat.
 #pragma once
 
 #include <cerrno>
@@ -15,16 +15,16 @@ namespace hrvtest {
 
 using Bytes = std::vector<unsigned char>;
 
-Bytes toBytes(std::string_view text);
+inline Bytes toBytes(std::string_view text) {
+  return Bytes(text.begin(), text.end());
+}
 
-// How the printer ends one bulk transfer: data (a read gets it, a write is
-// taken whole), the first n bytes of a write taken, only the host's time-out,
-// or failure with errno n.
+// How the printer ends one bulk transfer.
 struct Reply {
   enum class Kind { Data, Short, Timeout, Error };
   Kind kind = Kind::Data;
   Bytes data = {};
-  int n = 0;
+  int n = 0;  // the bytes of a short write taken, the errno of a failure
 
   static Reply bytes(Bytes data) { return {Kind::Data, std::move(data), 0}; }
   static Reply text(std::string_view text) { return bytes(toBytes(text)); }
@@ -34,9 +34,8 @@ struct Reply {
   static Reply failure(int error = EPROTO) { return {Kind::Error, {}, error}; }
 };
 
-// A write that begins with `request` (empty: any) ends as `write` says and,
-// taken whole, queues `replies` for the next reads; for `times` writes (0:
-// all), then the next line for the request takes over.
+// A write that begins with `request` ends as `write` says and queues
+// `replies` for the next reads; for `times` writes (0: all).
 struct Line {
   std::string request = {};
   std::vector<Reply> replies = {};
@@ -45,19 +44,17 @@ struct Line {
   int used = 0;  // writes served so far
 };
 
-// The printer's behaviour: its chat, a read's reply with none queued, the
-// kernel driver on interface 0, failing ioctls (errno), a watcher of writes.
 struct Script {
   std::vector<Line> chat = {};
-  Reply idle = Reply::timeout();
-  std::string driver = {};
+  Reply idle = Reply::timeout();  // a read with no reply queued
+  std::string driver = {};        // the kernel driver on interface 0
   int detachError = 0, claimError = 0, releaseError = 0;
-  std::function<void(const Bytes&)> watch = {};
+  std::function<void(const Bytes&)> watch = {};  // each write taken, on the emulation's thread
 };
 
+// Plugged in at construction, unplugged at destruction.
 class EmulatedPrinter {
  public:
-  // Plugged in at construction, unplugged at destruction.
   explicit EmulatedPrinter(Script script = {});
   ~EmulatedPrinter();
   EmulatedPrinter(const EmulatedPrinter&) = delete;
