@@ -88,8 +88,6 @@ inline constexpr const char kProcRoot[] = "/proc";
 inline constexpr const char kUsbFilterProgram[] = "pstopxl_hrv5720zwb";
 inline constexpr const char kNetFilterProgram[] = "pstopxl_hrv5720zwb-net";
 inline constexpr int kCommNameMax = 15;
-inline constexpr const char kLpstatProgram[] = "lpstat";
-inline constexpr int kLpstatTimeoutMs = 30000;
 
 // Monitor window: automatic hide and balloon display times (milliseconds).
 inline constexpr int kCloseAfterInfoMs = 4000;     // levels 1 and 2

@@ -51,7 +51,8 @@ QByteArray HexStrToByteArray(const QString& hex);
 int ConvertHexChar(char c);
 
 // True for exactly four dot-separated decimal parts of 0 to 255, each made of
-// ASCII digits only, without sign, blanks or leading zeros ("0" itself is fine).
+// ASCII digits only, without sign or blanks (leading zeros are allowed; see
+// canonicalIp).
 bool checkIp(const QString& text);
 
 // An address that passed checkIp without leading zeros ("010.1.2.3" gives
