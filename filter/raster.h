@@ -29,8 +29,5 @@ std::vector<std::string> ghostscriptArgs(int colorFlag, const RasterArgs& args, 
 // (universal exit, RENDERMODE and RESOLUTION lines), which the job header
 // replaces: its exact bytes for the device and resolution argument.
 std::string rasterizerHead(int colorFlag, const std::string& resolutionArg);
-inline int rasterizerHeadLength(int colorFlag, const std::string& resolutionArg) {
-  return static_cast<int>(rasterizerHead(colorFlag, resolutionArg).size());
-}
 
 }  // namespace hrv

@@ -44,6 +44,11 @@ Report session(const char* mode, int width, int height, const char* netStatus, c
   return report;
 }
 
+// Every key of `expected` has its value in the session's report.
+void expectReport(Report& r, const Report& expected) {
+  for (const auto& [key, value] : expected) EXPECT_EQ(r[key], value) << key;
+}
+
 TEST(MonitorsOnADesktop, WithATrayOn1280x800) {
   if (!runningAsRoot()) GTEST_SKIP() << "needs root for the private namespace";
   // The network printer reports the stop condition with the longest title.
@@ -52,21 +57,20 @@ TEST(MonitorsOnADesktop, WithATrayOn1280x800) {
   // Both windows wholly in the work area below the panel, in its lower right
   // corner; the ready USB monitor hid its window, and starting it again
   // brought it back to stay; quiet by default.
-  for (const auto& [key, value] : Report{{"exit", "0"},
-                                         {"asked", "1"},
-                                         {"net-window", "750,410,520,350"},
-                                         {"usb-window", "750,410,520,350"},
-                                         {"usb-hidden", "1"},
-                                         {"usb-second-start", "0"},
-                                         {"usb-second-output", "0"},
-                                         {"usb-raised", "1"},
-                                         {"usb-stays", "1"},
-                                         {"net-second-start", "0"},
-                                         {"net-alive", "1"},
-                                         {"usb-alive", "1"},
-                                         {"net-stderr", "0"},
-                                         {"usb-stderr", "0"}})
-    EXPECT_EQ(r[key], value) << key;
+  expectReport(r, {{"exit", "0"},
+                   {"asked", "1"},
+                   {"net-window", "750,410,520,350"},
+                   {"usb-window", "750,410,520,350"},
+                   {"usb-hidden", "1"},
+                   {"usb-second-start", "0"},
+                   {"usb-second-output", "0"},
+                   {"usb-raised", "1"},
+                   {"usb-stays", "1"},
+                   {"net-second-start", "0"},
+                   {"net-alive", "1"},
+                   {"usb-alive", "1"},
+                   {"net-stderr", "0"},
+                   {"usb-stderr", "0"}});
   // "纸盒用途为自动选择时,所有进纸槽无Envelope You #4尺寸纸张", red, on two lines:
   // one line of 13 pt is less than 20 pixels high.
   const QImage net(QString::fromStdString(std::string(ARTIFACTS_DIR) + "/statusmon-tray-net.png"));
@@ -87,13 +91,12 @@ TEST(MonitorsOnADesktop, WithoutATrayOn1024x768) {
   if (!runningAsRoot()) GTEST_SKIP() << "needs root for the private namespace";
   Report r = session("notify", 1024, 768, "40021", "CODE=40021\r\n");
   SCOPED_TRACE(r[""]);
-  for (const auto& [key, value] : Report{{"exit", "0"},
-                                         {"asked", "1"},
-                                         {"net-window", "494,378,520,350"},
-                                         {"usb-window", "494,378,520,350"},
-                                         {"net-stderr", "0"},
-                                         {"usb-stderr", "0"}})
-    EXPECT_EQ(r[key], value) << key;
+  expectReport(r, {{"exit", "0"},
+                   {"asked", "1"},
+                   {"net-window", "494,378,520,350"},
+                   {"usb-window", "494,378,520,350"},
+                   {"net-stderr", "0"},
+                   {"usb-stderr", "0"}});
   // The cover-open error reached the desktop's notification service.
   EXPECT_NE(r[""].find(
                 "notify=HRV5720ZWB 网络状态监控|dialog-error|盖子未合上|打开前盖板后，重新关闭前盖板|120000"),
