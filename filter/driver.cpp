@@ -394,14 +394,22 @@ void waitForPrinterLock(Job& job) {
 
 // The debug copy holds the whole job, secure-print PIN included: only the
 // filter's user may read it. Whatever is planted at its path (a link, a
-// FIFO, a device) is refused without blocking: opened non-blocking, checked,
-// then used.
+// FIFO, a device, someone else's file) is refused without blocking: opened
+// non-blocking, checked, then used. The last job's copy is replaced by a new
+// file, not truncated: ext4 hands a file truncated to zero to the disk when
+// it is closed, and with a copy of a few hundred megabytes that would hold
+// up the end of every job.
 UniqueFd openDebugCopy(const char* path) {
   UniqueFd fd(::open(path, O_WRONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0600));
   if (!fd) return fd;
   struct stat st {};
-  if (fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_uid != geteuid() || st.st_nlink != 1 ||
-      fchmod(fd.get(), 0600) != 0 || ftruncate(fd.get(), 0) != 0 ||
+  bool ok = fstat(fd.get(), &st) == 0 && S_ISREG(st.st_mode) && st.st_uid == geteuid() && st.st_nlink == 1;
+  if (ok && st.st_size > 0) {
+    ok = ::unlink(path) == 0;
+    if (ok) fd.reset(::open(path, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC, 0600));
+    ok = ok && fd;
+  }
+  if (!ok || fchmod(fd.get(), 0600) != 0 ||
       fcntl(fd.get(), F_SETFL, fcntl(fd.get(), F_GETFL) & ~O_NONBLOCK) != 0) {
     const int err = errno ? errno : EPERM;
     fd.reset();

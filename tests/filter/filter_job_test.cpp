@@ -43,6 +43,10 @@ using Cancel = FilterJobTest;
 // A secure-print job: the PIN reaches the printer but not the log.
 TEST_F(FilterBinary, UsbJob) {
   useSpool(kDocument);
+  // The last job's copy, longer and readable by all: none of it is left.
+  const std::string copy = hostPath(hrv::kDebugCopyPath);
+  writeFile(copy, std::string(8 << 20, 'x'));
+  chmod(copy.c_str(), 0644);
   const RunResult r =
       start(false,
             "PageSize=Letter Duplex=DuplexTumble Resolution=1200dpi Passwd1=8 Passwd2=6 Passwd3=3 Passwd4=5")
@@ -88,7 +92,6 @@ TEST_F(FilterBinary, UsbJob) {
   EXPECT_TRUE(endsWith(record, hrv::kLogJobDone));
   EXPECT_FALSE(fileExists(hostPath(hrv::kNetPrinterInfo)));
   // The debug copy: header and blocks without the trailer, for its owner only.
-  const std::string copy = hostPath(hrv::kDebugCopyPath);
   EXPECT_EQ(readFile(copy), r.out.substr(0, r.out.size() - hrv::kPjlTrailer.size()));
   struct stat st {};
   EXPECT_EQ(stat(copy.c_str(), &st) == 0 ? st.st_mode & 0777 : 0, 0600u);
